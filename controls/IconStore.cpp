@@ -1,0 +1,51 @@
+#include "controls/IconStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QResource>
+#include <QUuid>
+
+IconStore::~IconStore() {
+    if (!mRegisteredFile.isEmpty())
+        QResource::unregisterResource(mRegisteredFile, mRoot);
+}
+
+bool IconStore::LoadLibrary(const QString& path) {
+    if (!QFileInfo::exists(path))
+        return false;
+    // Each store mounts its library under a root of its own, so two stores never share names.
+    const QString root = "/qvicons-" + QUuid::createUuid().toString(QUuid::Id128);
+    if (!QResource::registerResource(path, root))
+        return false;
+    if (!mRegisteredFile.isEmpty())
+        QResource::unregisterResource(mRegisteredFile, mRoot);
+    mRegisteredFile = path;
+    mRoot = root;
+    const QDir dir(":" + root + "/icons");
+    const QStringList files = dir.entryList({"*.png"}, QDir::Files);
+    for (const QString& file : files) {
+        bool ok = false;
+        const int number = QFileInfo(file).completeBaseName().toInt(&ok);
+        if (!ok)
+            continue;
+        // Decoded on first paint; the library stays mounted for the life of the store.
+        mIcons.insert(number, QIcon(dir.filePath(file)));
+        if (number >= mNextFree)
+            mNextFree = number + 1;
+    }
+    return !mIcons.isEmpty();
+}
+
+QIcon IconStore::icon(int number) const { return mIcons.value(number); }
+
+int IconStore::AddIcon(const QIcon& icon) {
+    const int number = mNextFree++;
+    mIcons.insert(number, icon);
+    return number;
+}
+
+void IconStore::SetIcon(int number, const QIcon& icon) {
+    mIcons.insert(number, icon);
+    if (number >= mNextFree)
+        mNextFree = number + 1;
+}

@@ -1,0 +1,151 @@
+#include "core/clsUserData.h"
+
+#include "core/QvError.h"
+#include "core/modDataFile.h"
+#include "core/modDevelopeFunction.h"
+#include "core/modInitial.h"
+
+namespace {
+std::function<void(clsUserData*, const QString&)>& userIDRequester() {
+    static std::function<void(clsUserData*, const QString&)> requester;
+    return requester;
+}
+std::function<QString()>& dockingLayoutProvider() {
+    static std::function<QString()> provider;
+    return provider;
+}
+bool isWholeNumber(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    for (QChar c : t) {
+        if (!c.isDigit() || c.unicode() > 127)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+void clsUserData::SetUserIDRequester(std::function<void(clsUserData*, const QString&)> requester) {
+    userIDRequester() = std::move(requester);
+}
+
+void clsUserData::SetDockingLayoutProvider(std::function<QString()> provider) {
+    dockingLayoutProvider() = std::move(provider);
+}
+
+clsUserData::clsUserData(clsData* parent) : clsUserData(modInitial::AppPath() + "/Data/User.dat", parent) {}
+
+clsUserData::clsUserData(const QString& path, clsData* parent) : Parent(parent), mPath(path) {
+    if (mPath.isEmpty()) {
+        mLoadError = QStringLiteral("no user data file");
+        return;
+    }
+    QString text;
+    QString message;
+    try {
+        text = modDataFile::ReadEncryptedFile(mPath, &message);
+    } catch (const QvError& e) {
+        mLoadError = e.description();
+        return;
+    }
+    if (!mDocument.loadXML(text)) {
+        mLoadError = message.isEmpty() ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
+                                       : message;
+        return;
+    }
+    XMLNode = mDocument.selectSingleNode("data");
+    if (XMLNode.isNull())
+        mLoadError = QStringLiteral("the document element is not <data>");
+}
+
+bool clsUserData::LoadText(const QString& text) {
+    mLoadError.clear();
+    if (!mDocument.loadXML(text) || (XMLNode = mDocument.selectSingleNode("data")).isNull()) {
+        XMLNode = XmlNode();
+        mLoadError = QStringLiteral("not a user data document");
+        return false;
+    }
+    return true;
+}
+
+XmlNode clsUserData::GetOrCreateChild(XmlNode parent, const QString& name) {
+    XmlNode child = parent.selectSingleNode(name);
+    if (child.isNull()) {
+        XmlDocument doc = parent.ownerDocument();
+        child = parent.appendChild(doc.createElement(name));
+    }
+    return child;
+}
+
+XmlNode clsUserData::globalInfo() { return GetOrCreateChild(XMLNode, "globalinfo"); }
+
+QString clsUserData::userID() {
+    const QString id = globalInfo().getAttribute("userid");
+    if (id.isEmpty()) {
+        if (modInitial::gIsDevelopMode)
+            modDevelopeFunction::WriteLog(QStringLiteral("读取用户ID开始...."));
+        // A new request replaces a pending one; the earlier reply is then ignored.
+        mRequestPending = true;
+        if (userIDRequester())
+            userIDRequester()(this, modInitial::gUrlGetUserID);
+    }
+    return id;
+}
+
+void clsUserData::setUserID(const QString& id) { globalInfo().setAttribute("userid", id); }
+
+void clsUserData::OnUserIDReply(const QString& ReturnValue) {
+    if (!mRequestPending)
+        return;
+    mRequestPending = false;
+    if (!isWholeNumber(ReturnValue))
+        return;
+    const QString id = ReturnValue.trimmed();
+    setUserID(id);
+    if (modInitial::gIsDevelopMode)
+        modDevelopeFunction::WriteLog(QStringLiteral("取得用户ID成功...."));
+    emit userIDReceived(id);
+}
+
+XmlNode clsUserData::LocalSoftsXMLNode() { return GetOrCreateChild(XMLNode, "localsofts"); }
+
+XmlNode clsUserData::LocalCustomsAppXMLNode() { return GetOrCreateChild(XMLNode, "customsapp"); }
+
+void clsUserData::LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString) {
+    XmlDocument incoming;
+    incoming.loadXML(LocalSoftXMLString);
+    XmlNode found = incoming.selectSingleNode("localsofts");
+    if (found.isNull())
+        found = incoming.selectSingleNode("//localsofts");
+    if (found.isNull())
+        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the scan result holds no <localsofts> element"));
+    XmlNode current = LocalSoftsXMLNode();
+    XMLNode.replaceChild(found, current);
+}
+
+void clsUserData::storeDockingLayout() {
+    if (!dockingLayoutProvider())
+        return;
+    const QString layoutText = dockingLayoutProvider()();
+    if (layoutText.isEmpty())
+        return;
+    XmlDocument layout;
+    if (!layout.loadXML(layoutText))
+        return;
+    XmlNode section = GetOrCreateChild(XMLNode, "dockinglayout");
+    XmlNode first = layout.asNode().firstChild();
+    if (section.hasChildNodes())
+        section.replaceChild(first, section.firstChild());
+    else
+        section.appendChild(first);
+}
+
+void clsUserData::Save() {
+    if (XMLNode.isNull())
+        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the user data is not loaded; nothing is saved"));
+    if (mPath.isEmpty())
+        throw QvError(QvErrors::PathAccess, QStringLiteral("the user data has no file to be saved to"));
+    storeDockingLayout();
+    modDataFile::WriteEncryptedFile(mPath, mDocument.xml());
+}

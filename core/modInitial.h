@@ -1,0 +1,78 @@
+#pragma once
+#include <QIcon>
+#include <QPointer>
+#include <QWidget>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QObject;
+class clsData;
+class XmlNode;
+class IconStore;
+
+// Process-wide state and the start procedure.
+namespace modInitial {
+
+extern bool gIsDevelopMode;
+extern bool gIsNewUser;
+extern bool gOnlineUpdateOff;
+extern QString gUrlGetUserID;
+extern QString gUrlOnlineUpdateList;
+extern QString gInquiryQQ;
+extern QString gInquiryMSN;
+// The five settings that are read from the common data but drive nothing yet.
+extern QString gHostDomain;
+extern QString gUrlUpdateChecking;
+extern QString gUrlUpdateVar;
+extern int gUpdateInterval;
+extern int gCfgInterval;
+
+extern QString gIEPath;
+extern QIcon gIEIconSmall;
+// Developer log lines, oldest first; only kept in developer mode.
+extern std::unique_ptr<QStringList> gDevLog;
+// Status-bar pane that shows the latest log line (any object with a "text" property).
+extern QPointer<QObject> gDevLogPane;
+extern QPointer<QWidget> gMainWindow;
+extern clsData* gData;
+// The program-wide image store loaded from Data/icon.dat.
+extern IconStore* gIconStore;
+
+// The program folder: the executable's folder, unless a test has set another one.
+QString AppPath();
+void SetAppPath(const QString& folder);
+
+// The program's own version numbers.
+int VersionMajor();
+int VersionMinor();
+int VersionRevision();
+
+// Fills the global settings from the child elements of the common data's `global` element.
+// Throws QvError naming the key when one of the nine keys is missing.
+void ReadGlobalSettings(const XmlNode& globalNode);
+
+// Starts QVUpdate (beside QV) with the current process id; does not wait.
+void StartUpdater();
+
+// Reads the two command-line words (any case, anywhere, also inside a longer word).
+void ReadCommandLine(const QString& commandLine);
+
+using MainWindowFactory = std::function<QWidget*()>;
+// Work that later start-up steps add (the first page, the update check); run in order after
+// the main window is shown and the statistics ping is sent.
+void AddStartupStep(std::function<void()> step);
+// Work that the shutdown runs before the user data is saved (cancelling a download) and
+// after it (closing windows, releasing hosts), registered by the subsystems that own it.
+void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> afterSave);
+
+// The start procedure. Returns the program's exit status: 0 after a normal end, 1 when another
+// instance runs in this program folder, 2 when the common data cannot be used.
+int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow);
+
+// The end of the program, run once when the main window unloads: saves the user data and
+// releases the globals in order. Later calls do nothing.
+void Shutdown();
+
+} // namespace modInitial

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Sets up (packages, build) and runs every test through CTest.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+scripts/build.sh
+export QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox QT_QPA_PLATFORM=offscreen
+cd build
+ctest --output-on-failure -j2 "$@"
