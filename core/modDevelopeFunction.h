@@ -1,0 +1,18 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+// The developer log: a trace for the makers, kept only in developer mode.
+namespace modDevelopeFunction {
+
+// Writes one log line: the present local date-time in the system locale's short form, a blank,
+// and `text`. The line is appended to the in-memory log (when it exists), shown in the log pane
+// (when there is one) and appended to "log.txt" in the program folder (UTF-8, created when
+// missing, never truncated). Throws QvError when log.txt cannot be opened.
+void WriteLog(const QString& text);
+
+// Shows the developer-log window through the handler its owner installed.
+void ShowDevelopLog();
+void SetShowDevelopLogHandler(std::function<void()> handler);
+
+} // namespace modDevelopeFunction
