@@ -28,6 +28,8 @@ clsCommonData* clsData::CommonData() {
     return mCommonData.get();
 }
 
+void clsData::ReloadUserData() { mUserData.reset(); }
+
 void clsData::UseInitialUserData() {
     mUserData = std::make_unique<clsUserData>(QString(), this);
     mUserData->LoadText(clsUserData::InitialDocument());

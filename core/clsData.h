@@ -19,7 +19,7 @@ public:
     clsCommonData* CommonData();
     bool HasUserData() const { return mUserData != nullptr; }
     // Drops the loaded user data; the next read of UserData loads the file again.
-    void ReloadUserData() { mUserData.reset(); }
+    void ReloadUserData();
     // Replaces the user data with an initial document that is kept in memory only.
     void UseInitialUserData();
 

@@ -1,9 +1,14 @@
 #include "core/clsUserData.h"
 
+#include "controls/CommandBars.h"
+#include "controls/IconStore.h"
 #include "core/QvError.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
+#include "platform/FileIcons.h"
+
+#include <QHash>
 
 namespace {
 std::function<void(clsUserData*, const QString&)>& userIDRequester() {
@@ -122,6 +127,27 @@ void clsUserData::LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString) 
         throw QvError(QvErrors::ObjectMissing, QStringLiteral("the scan result holds no <localsofts> element"));
     XmlNode current = LocalSoftsXMLNode();
     XMLNode.replaceChild(found, current);
+}
+
+void clsUserData::LocalSoftLoadToCommandBar(CommandBar* Toolbar) {
+    // One store number per file: a rescan shows the same icons without growing the store.
+    static QHash<QString, int> iconNumbers;
+    for (const XmlNode& soft : LocalSoftsXMLNode().childElements()) {
+        CommandBarControl* button =
+            Toolbar->Add(CommandBarControl::Button, 701, soft.getAttribute(QStringLiteral("caption")));
+        const QString file = soft.getAttribute(QStringLiteral("file"));
+        button->setParameter(file);
+        button->setTooltipText(soft.getAttribute(QStringLiteral("tip")));
+        if (modInitial::gIconStore) {
+            const QString key = QString::number(quintptr(modInitial::gIconStore)) + '|' + file;
+            int number = iconNumbers.value(key, -1);
+            if (number < 0 || !modInitial::gIconStore->contains(number)) {
+                number = modInitial::gIconStore->AddIcon(FileIcons::OfPath(file));
+                iconNumbers.insert(key, number);
+            }
+            button->setIconId(number);
+        }
+    }
 }
 
 void clsUserData::storeDockingLayout() {

@@ -6,6 +6,7 @@
 #include <functional>
 
 class clsData;
+class CommandBar;
 
 // Everything kept per user, in Data/User.dat: the user identifier, the session, the sticky
 // notes, the found software, the custom applications and the docking layout. The document is
@@ -46,6 +47,9 @@ public:
     XmlNode LocalCustomsAppXMLNode();
     // Puts the `localsofts` element of the given text in place of the stored section.
     void LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString);
+    // Adds a button (command 701) per found program to the bar: caption, the file as parameter,
+    // the tip as tooltip and the file's own small icon.
+    void LocalSoftLoadToCommandBar(CommandBar* Toolbar);
 
     // Stores the docking layout, then writes the whole document encrypted (atomically).
     // Throws QvError when the file cannot be written.

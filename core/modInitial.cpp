@@ -47,6 +47,10 @@ QPointer<QObject> gDevLogPane;
 QPointer<QWidget> gMainWindow;
 clsData* gData = nullptr;
 IconStore* gIconStore = nullptr;
+CommandBars* gCommandBars = nullptr;
+DockingPaneManager* gDockingPanes = nullptr;
+TabbedWorkspace* gWorkspace = nullptr;
+StatusBarPane* gStatusPane = nullptr;
 
 namespace {
 QString gAppPathOverride;
@@ -280,6 +284,8 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     Shutdown();
     return status;
 }
+
+void ResetShutdown() { gShutdownDone = false; }
 
 void Shutdown() {
     if (gShutdownDone)

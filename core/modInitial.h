@@ -11,6 +11,10 @@ class QObject;
 class clsData;
 class XmlNode;
 class IconStore;
+class CommandBars;
+class DockingPaneManager;
+class StatusBarPane;
+class TabbedWorkspace;
 
 // Process-wide state and the start procedure.
 namespace modInitial {
@@ -39,6 +43,11 @@ extern QPointer<QWidget> gMainWindow;
 extern clsData* gData;
 // The program-wide image store loaded from Data/icon.dat.
 extern IconStore* gIconStore;
+// The main window's command bars, docking panes, tabbed workspace and welcome pane.
+extern CommandBars* gCommandBars;
+extern DockingPaneManager* gDockingPanes;
+extern TabbedWorkspace* gWorkspace;
+extern StatusBarPane* gStatusPane;
 
 // The program folder: the executable's folder, unless a test has set another one.
 QString AppPath();
@@ -72,7 +81,9 @@ void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> aft
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow);
 
 // The end of the program, run once when the main window unloads: saves the user data and
-// releases the globals in order. Later calls do nothing.
+// releases the globals in order. Later calls do nothing until ResetShutdown re-arms it (a new
+// start, or the next test of a test program).
 void Shutdown();
+void ResetShutdown();
 
 } // namespace modInitial

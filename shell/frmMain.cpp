@@ -1,21 +1,474 @@
 #include "shell/frmMain.h"
 
+#include "controls/CommandBars.h"
+#include "controls/DockingPanes.h"
 #include "controls/IconStore.h"
+#include "controls/StatusBar.h"
+#include "controls/TabbedWorkspace.h"
+#include "core/QvError.h"
+#include "core/clsData.h"
+#include "core/clsUserData.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
+#include "core/modTools.h"
+#include "platform/SpecialFolders.h"
+#include "platform/PlainMessage.h"
+#include "shell/frmAbout.h"
+#include "shell/frmDevelopLog.h"
+#include "shell/modMessagebox.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QVBoxLayout>
+
+namespace {
+
+// Command identifiers of the main window.
+enum Command {
+    CmdNewPage = 197,
+    CmdExit = 102,
+    CmdDefaultLayout = 103,
+    CmdTileHorizontal = 122,
+    CmdTileVertical = 123,
+    CmdCascade = 121,
+    CmdWindowList = 35000,
+    CmdCheckUpdate = 104,
+    CmdAbout = 105,
+    CmdFeedback = 152,
+    CmdSuperSearch = 106,
+    CmdSpecialFolder = 850,
+    CmdOpenRecentFile = 108,
+    CmdMSN = 150,
+    CmdQQ = 151,
+    CmdOpenLink = 580,
+    CmdRescanSoftware = 700,
+    CmdOpenProgram = 701,
+    CmdFocusLabel = 160,
+};
+
+struct PaneSpec {
+    int id;
+    const char* title;
+    int icon;
+    int width;
+    int height;
+    DockingPaneManager::Side side;
+};
+
+// The panes in the order they are created.
+const PaneSpec kPanes[] = {
+    {frmMain::PaneEntertainment, "娱乐", 196, 120, 120, DockingPaneManager::Left},
+    {frmMain::PaneNavigation, "导航", 400, 120, 120, DockingPaneManager::Left},
+    {frmMain::PaneMusic, "听歌", 401, 200, 400, DockingPaneManager::Top},
+    {frmMain::PaneMovie, "电影", 404, 200, 400, DockingPaneManager::Top},
+    {frmMain::PaneNovel, "小说", 407, 200, 400, DockingPaneManager::Top},
+    {frmMain::PaneMail, "邮箱", 300, 200, 80, DockingPaneManager::Top},
+    {frmMain::PaneSearch, "搜索", 804, 200, 60, DockingPaneManager::Top},
+    {frmMain::PaneCommunity, "社区", 1084, 1000, 400, DockingPaneManager::Top},
+    {frmMain::PaneStock, "股票", 1083, 1000, 400, DockingPaneManager::Top},
+};
+
+// The "我的文档" drop-down: caption and shell folder number, after the button itself (5).
+const std::pair<const char*, int> kSpecialFolders[] = {
+    {"我的电脑", SpecialFolders::Drives},    {"网络邻居", SpecialFolders::Network},
+    {"我的图片", SpecialFolders::MyPictures}, {"我的音乐", SpecialFolders::MyMusic},
+    {"控制面板", SpecialFolders::ControlPanel}, {"打印机", SpecialFolders::Printers},
+    {"回收站", SpecialFolders::RecycleBin},
+};
+
+// Store icons that stand in when the desktop's theme has no icon for a special folder.
+int fallbackFolderIcon(int csidl) {
+    switch (csidl) {
+    case SpecialFolders::Drives:
+        return 1212;
+    case SpecialFolders::Network:
+        return 1245;
+    case SpecialFolders::MyPictures:
+        return 1228;
+    case SpecialFolders::MyMusic:
+        return 401;
+    case SpecialFolders::ControlPanel:
+        return 205;
+    case SpecialFolders::Printers:
+        return 204;
+    case SpecialFolders::RecycleBin:
+        return 514;
+    default:
+        return 850;
+    }
+}
+
+// The special folder's icon as a store number: the desktop's icon, registered under a fresh
+// number once per run, or a store icon of the same meaning.
+int specialFolderIconNumber(int csidl) {
+    static QHash<int, int> numbers;
+    IconStore* store = modInitial::gIconStore;
+    if (!store)
+        return -1;
+    if (numbers.contains(csidl) && store->contains(numbers.value(csidl)))
+        return numbers.value(csidl);
+    const QIcon themed = SpecialFolders::ThemeIcon(csidl);
+    const int number = themed.isNull() ? fallbackFolderIcon(csidl) : store->AddIcon(themed);
+    numbers.insert(csidl, number);
+    return number;
+}
+
+} // namespace
+
+frmMain::Extensions& frmMain::extensions() {
+    static Extensions ext;
+    return ext;
+}
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvel"));
-    if (modInitial::gIconStore)
-        setWindowIcon(modInitial::gIconStore->icon(799));
-    resize(1024, 720);
-    auto* placeholder = new QLabel(this);
-    placeholder->setAlignment(Qt::AlignCenter);
-    setCentralWidget(placeholder);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    resize(1180, 800);
+    IconStore* icons = modInitial::gIconStore;
+    if (icons)
+        setWindowIcon(icons->icon(799));
+
+    // 1. The first browser window and the tree windows come first: the rest of the load refers to them.
+    mArea = new QMdiArea(this);
+    mArea->setObjectName(QStringLiteral("MDIClient"));
+    setCentralWidget(mArea);
+    mWorkspace = new TabbedWorkspace(mArea);
+    modInitial::gWorkspace = mWorkspace;
+    if (extensions().createFirstWindows)
+        extensions().createFirstWindows(this);
+
+    // 4. The command bars with the program's icons and font.
+    mBars = new CommandBars(this);
+    modInitial::gCommandBars = mBars;
+    mBars->SetIconStore(icons);
+    mBars->SetFont(QFont(QStringLiteral("微软雅黑"), 10));
+    connect(mBars, &CommandBars::Execute, this, &frmMain::ExecuteCommand);
+    connect(mBars, &CommandBars::InitCommandsPopup, this, &frmMain::onPopup);
+
+    // 5. Tabs for the browser windows (double-clicking the free tab row opens a new one).
+    connect(mWorkspace, &TabbedWorkspace::EmptyTabAreaDoubleClicked, this, [] {
+        if (auto it = extensions().commands.find(CmdNewPage); it != extensions().commands.end())
+            it->second(nullptr);
+    });
+
+    // 6. The docking panes.
+    mPanes = new DockingPaneManager(this);
+    mPanes->SetIconStore(icons);
+    modInitial::gDockingPanes = mPanes;
+    connect(mPanes, &DockingPaneManager::AttachPaneRequested, this, &frmMain::attachPaneContent);
+    connect(mPanes, &DockingPaneManager::PaneAction, this,
+            [this](DockingPane* pane, DockingPaneManager::Action action, bool* cancel) {
+                onPaneAction(pane, int(action), cancel);
+            });
+
+    frmDevelopLog::InstallShowDevelopLogHandler();
+
+    buildMenuBar();     // 7.
+    buildToolBars();    // 8.-10.
+    buildStatusBar();   // 11.
+    buildPanes();       // 12.
+    ApplyDefaultArrangement();
+
+    // The user data stores the docking layout at every save.
+    clsUserData::SetDockingLayoutProvider([this] { return mPanes->SaveStateToString(); });
+
+    // 14. The start page.
+    if (extensions().showStartPage)
+        extensions().showStartPage(this);
+}
+
+frmMain::~frmMain() {
+    clsUserData::SetDockingLayoutProvider({});
+    if (modInitial::gCommandBars == mBars)
+        modInitial::gCommandBars = nullptr;
+    if (modInitial::gDockingPanes == mPanes)
+        modInitial::gDockingPanes = nullptr;
+    if (modInitial::gWorkspace == mWorkspace)
+        modInitial::gWorkspace = nullptr;
+    modInitial::gStatusPane = nullptr;
+    modInitial::gDevLogPane = nullptr;
+}
+
+void frmMain::buildMenuBar() {
+    CommandBar* menuBar = mBars->ActiveMenuBar();
+
+    CommandBarControl* open = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("打开"));
+    CommandBarControl* c = open->CommandBar()->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
+    c->setTooltipText(QStringLiteral("打开一个空白的网页"));
+    c->setBeginGroup(true);
+    c = open->CommandBar()->Add(CommandBarControl::Button, CmdExit, QStringLiteral("退出"));
+    c->setBeginGroup(true);
+
+    CommandBarControl* view = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("窗口视图"));
+    CommandBar* v = view->CommandBar();
+    v->Add(CommandBarControl::Button, CmdDefaultLayout, QStringLiteral("恢复默认版面"));
+    v->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"))->setBeginGroup(true);
+    v->Add(CommandBarControl::Button, CmdTileHorizontal, QStringLiteral("横向平铺"));
+    v->Add(CommandBarControl::Button, CmdTileVertical, QStringLiteral("纵向屏幕"));
+    v->Add(CommandBarControl::Button, CmdCascade, QStringLiteral("层叠"));
+    v->Add(CommandBarControl::Popup, CmdWindowList, QStringLiteral("窗体列表"));
+
+    CommandBarControl* help = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("帮助"));
+    help->CommandBar()->Add(CommandBarControl::Button, CmdCheckUpdate, QStringLiteral("检查更新"))->setBeginGroup(true);
+    help->CommandBar()->Add(CommandBarControl::Button, CmdAbout, QStringLiteral("关于本软件"));
+
+    c = menuBar->Add(CommandBarControl::Button, CmdFeedback, QStringLiteral("我要提意见！"));
+    c->setIconId(410);
+    c->setStyle(CommandBarControl::StyleIconAndCaption);
+    c->setTooltipText(QStringLiteral("给我们写信"));
+    c->setRightAligned(true);
+}
+
+void frmMain::buildToolBars() {
+    mToolBar = mBars->Add(QStringLiteral("工具"), CommandBars::Top);
+    CommandBarControl* c = mToolBar->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
+    c->setTooltipText(QStringLiteral("打开一个空白的网页"));
+    c->setStyle(CommandBarControl::StyleIconAndCaption);
+
+    if (extensions().addNotesControl) {
+        if (CommandBarControl* notes = extensions().addNotesControl(mToolBar))
+            notes->setTooltipText(QStringLiteral("便签功能可以让你随时记录下电话信息,别人的口信等"));
+    }
+
+    mSuperSearch = mToolBar->Add(CommandBarControl::Button, CmdSuperSearch, QStringLiteral("超级搜索"));
+    mSuperSearch->setIconId(1080);
+    mSuperSearch->setStyle(CommandBarControl::StyleIconAndCaption);
+    mSuperSearch->setTooltipText(QStringLiteral("超强的搜索功能, 搜索各种资讯"));
+
+    CommandBarControl* docs =
+        mToolBar->Add(CommandBarControl::SplitButtonPopup, CmdSpecialFolder, QStringLiteral("我的文档"));
+    docs->setParameter(QString::number(SpecialFolders::Personal));
+    docs->setStyle(CommandBarControl::StyleIconAndCaption);
+    docs->setIconId(specialFolderIconNumber(SpecialFolders::Personal));
+    for (const auto& [caption, csidl] : kSpecialFolders) {
+        CommandBarControl* entry =
+            docs->CommandBar()->Add(CommandBarControl::Button, CmdSpecialFolder, QString::fromUtf8(caption));
+        entry->setParameter(QString::number(csidl));
+        entry->setIconId(specialFolderIconNumber(csidl));
+    }
+
+    if (extensions().addRecentDocumentsMenu)
+        extensions().addRecentDocumentsMenu(mToolBar);
+
+    // 9. The local software bar.
+    mLocalBar = mBars->Add(QStringLiteral("本地工具"), CommandBars::Top);
+    if (extensions().addLocalSoftware)
+        extensions().addLocalSoftware(mLocalBar);
+
+    // 10. The debug bar, in developer mode only.
+    if (modInitial::gIsDevelopMode) {
+        mDebugBar = mBars->Add(QStringLiteral("调试菜单"), CommandBars::Top);
+        mDebugBar->Add(CommandBarControl::Label, CmdFocusLabel, QStringLiteral("FOCUSINWEBBROWSER"));
+    }
+}
+
+void frmMain::buildStatusBar() {
+    StatusBar* status = mBars->statusBar();
+    status->AddPane(100)->setVisible(false);
+
+    StatusBarPane* welcome = status->AddPane(111);
+    welcome->setText(QStringLiteral("欢迎使用Quorvel"));
+    welcome->setBold(true);
+    welcome->setFontFamily(QStringLiteral("微软雅黑"));
+    welcome->setStretch(true);
+    modInitial::gStatusPane = welcome;
+
+    if (modInitial::gIsDevelopMode) {
+        StatusBarPane* log = status->AddPane(114);
+        log->setWidth(300);
+        log->setText(QStringLiteral("日志"));
+        log->setClickable(true);
+        modInitial::gDevLogPane = log->widget();
+    }
+
+    mVersionPane = status->AddPane(116);
+    mVersionPane->setWidth(100);
+    mVersionPane->setText(QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
+
+    connect(status, &StatusBar::PaneClick, this, [](int id) {
+        if (id == 114)
+            modDevelopeFunction::ShowDevelopLog();
+    });
+}
+
+void frmMain::buildPanes() {
+    for (const PaneSpec& spec : kPanes)
+        mPanes->CreatePane(spec.id, spec.width, spec.height, spec.side, QString::fromUtf8(spec.title), spec.icon);
+}
+
+void frmMain::ApplyDefaultArrangement() {
+    mWorkspace->Tabbed();
+    mBars->RecalcLayout();
+    mBars->DockRightOf(mLocalBar, mToolBar);
+    if (mDebugBar)
+        mBars->DockRightOf(mDebugBar, mLocalBar);
+
+    DockingPane* nav = mPanes->FindPane(PaneNavigation);
+    DockingPane* ent = mPanes->FindPane(PaneEntertainment);
+    if (nav && ent) {
+        nav->Select();
+        ent->Select();
+        mPanes->AttachPane(ent, nav);
+        nav->Select();
+    }
+    for (int id : {PaneMusic, PaneMovie, PaneNovel, PaneMail, PaneSearch, PaneCommunity, PaneStock}) {
+        if (DockingPane* pane = mPanes->FindPane(id))
+            pane->Hide();
+    }
+}
+
+void frmMain::ToggleAdvancedSearch() {
+    DockingPane* pane = mPanes->FindPane(PaneAdvancedSearch);
+    if (!pane || pane->IsClosed()) {
+        mPanes->CreatePane(PaneAdvancedSearch, 200, 140, DockingPaneManager::Top, QStringLiteral("超级搜索"), 1080);
+        mSuperSearch->setChecked(true);
+    } else {
+        pane->Close();
+        mSuperSearch->setChecked(false);
+    }
+}
+
+QWidget* frmMain::ensurePaneContent(DockingPane* pane) {
+    const int id = pane->Id();
+    QWidget* content = mPaneContents.value(id);
+    if (content)
+        return content;
+    if (extensions().createPaneContent)
+        content = extensions().createPaneContent(id);
+    if (!content) {
+        // The subsystem of this pane has not plugged in its window: an empty area under the title.
+        content = new QWidget;
+        content->setObjectName(QStringLiteral("emptyPane%1").arg(id));
+    }
+    mPaneContents.insert(id, content);
+    return content;
+}
+
+void frmMain::attachPaneContent(DockingPane* pane) {
+    QWidget* content = ensurePaneContent(pane);
+    if (pane->Handle() == content)
+        return;
+    pane->setHandle(content);
+    if (extensions().paneContentAttached)
+        extensions().paneContentAttached(pane->Id(), content);
+}
+
+void frmMain::onPaneAction(DockingPane* pane, int action, bool* cancel) {
+    const int id = pane->Id();
+    if (action == DockingPaneManager::Closing) {
+        // The panes of the window only hide: their windows and pages stay as they are.
+        const bool fixedPane = std::any_of(std::begin(kPanes), std::end(kPanes),
+                                           [id](const PaneSpec& spec) { return spec.id == id; });
+        if (fixedPane) {
+            *cancel = true;
+            pane->Hide();
+        } else if (id == PaneAdvancedSearch) {
+            mPaneContents.remove(id);
+            mSuperSearch->setChecked(false);
+        }
+        return;
+    }
+    if (action == DockingPaneManager::Expanding) {
+        if (id == PaneMail || id == PaneSearch)
+            attachPaneContent(pane);
+        if (extensions().paneExpanding)
+            extensions().paneExpanding(id, mPaneContents.value(id));
+    }
+}
+
+void frmMain::fillWindowList(CommandBar* popup) {
+    popup->DeleteAll();
+    const QList<QWidget*> windows = mWorkspace->Windows();
+    QWidget* active = mWorkspace->ActiveWindow();
+    for (int i = 0; i < windows.size(); ++i) {
+        const QString title = windows[i]->windowTitle().isEmpty() ? QStringLiteral("新页面") : windows[i]->windowTitle();
+        CommandBarControl* item = popup->Add(CommandBarControl::Button, CmdWindowList,
+                                             QStringLiteral("&%1 %2").arg(i + 1).arg(title));
+        item->setTag(i);
+        item->setIconId(-1);
+        item->setChecked(windows[i] == active);
+    }
+    if (windows.isEmpty())
+        popup->Add(CommandBarControl::Button, CmdWindowList, QStringLiteral("(无)"))->setEnabled(false);
+}
+
+void frmMain::onPopup(CommandBar* popup) {
+    if (popup->ParentControl() && popup->ParentControl()->Id() == CmdWindowList)
+        fillWindowList(popup);
+}
+
+void frmMain::ExecuteCommand(CommandBarControl* control) {
+    if (!control)
+        return;
+    const int id = control->Id();
+    auto& commands = extensions().commands;
+    switch (id) {
+    case CmdExit:
+        // The updater waits until this program has ended; the window itself stays open.
+        modInitial::StartUpdater();
+        return;
+    case CmdDefaultLayout:
+        ApplyDefaultArrangement();
+        return;
+    case CmdCascade:
+        mWorkspace->Arrange(TabbedWorkspace::Cascade);
+        return;
+    case CmdTileHorizontal:
+        mWorkspace->Arrange(TabbedWorkspace::TileHorizontal);
+        return;
+    case CmdTileVertical:
+        mWorkspace->Arrange(TabbedWorkspace::TileVertical);
+        return;
+    case CmdWindowList: {
+        const QList<QWidget*> windows = mWorkspace->Windows();
+        const int index = control->Tag().toInt();
+        if (control->Tag().isValid() && index >= 0 && index < windows.size())
+            mWorkspace->Activate(windows[index]);
+        return;
+    }
+    case CmdAbout:
+        try {
+            frmAbout::ShowModeless(this);
+        } catch (const QvError& e) {
+            ShowPlainMessage(QStringLiteral("关于本软件无法显示：%1").arg(e.description()));
+        }
+        return;
+    case CmdFeedback:
+        modTools::MailToMaker();
+        return;
+    case CmdSuperSearch:
+        ToggleAdvancedSearch();
+        return;
+    case CmdSpecialFolder:
+        SpecialFolders::Open(control->Parameter().toInt());
+        return;
+    case CmdOpenRecentFile:
+    case CmdOpenProgram:
+        modTools::OpenFile(control->Parameter());
+        return;
+    case CmdMSN:
+        modTools::ShowMSNInquiry();
+        return;
+    case CmdQQ:
+        modTools::OpenQQInquiry();
+        return;
+    case CmdRescanSoftware:
+        if (auto it = commands.find(id); it != commands.end())
+            it->second(control);
+        // The bar that held the command now lists the programs the scan found.
+        if (CommandBar* bar = control->Parent(); bar && modInitial::gData) {
+            bar->DeleteAll();
+            modInitial::gData->UserData()->LocalSoftLoadToCommandBar(bar);
+        }
+        return;
+    default:
+        if (auto it = commands.find(id); it != commands.end())
+            it->second(control);
+        return;
+    }
 }
 
 void frmMain::paintEvent(QPaintEvent* event) {
@@ -29,6 +482,19 @@ void frmMain::paintEvent(QPaintEvent* event) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (mUnloaded) {
+        event->accept();
+        return;
+    }
+    // Only the user's close from the window frame asks; the program's own close (and a
+    // termination signal, which closes the window through the program) does not.
+    if (event->spontaneous() && modMessagebox::ConfirmExit() == 107) {
+        event->ignore();
+        return;
+    }
+    mUnloaded = true;
     event->accept();
+    if (extensions().beforeSave)
+        extensions().beforeSave();
     modInitial::Shutdown();
 }

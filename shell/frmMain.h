@@ -1,17 +1,114 @@
 #pragma once
+#include <QHash>
 #include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
 
-// The program's one main window. Closing it is the end of the program: its unload runs the
-// shutdown, which saves the user data.
+class CommandBar;
+class CommandBarControl;
+class CommandBars;
+class DockingPane;
+class DockingPaneManager;
+class QMdiArea;
+class StatusBarPane;
+class TabbedWorkspace;
+
+// The program's one main window: tabbed browser windows in the middle, framed by the menu bar,
+// the toolbars, the docking panes and the status bar. Every command of its bars arrives in one
+// handler. Closing it is the end of the program: its unload runs the shutdown, which saves the
+// user data with the docking layout.
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
+    // Pane identifiers.
+    enum Pane {
+        PaneEntertainment = 410,
+        PaneNavigation = 400,
+        PaneMusic = 430,
+        PaneMovie = 450,
+        PaneNovel = 440,
+        PaneMail = 307,
+        PaneSearch = 420,
+        PaneCommunity = 460,
+        PaneStock = 456,
+        PaneAdvancedSearch = 421,
+    };
+
+    // What the subsystems plug into the window. Each is optional: without it the window shows
+    // the pane empty, or leaves the command without effect.
+    struct Extensions {
+        // Load step 1: create the first browser window (and the tree windows).
+        std::function<void(frmMain*)> createFirstWindows;
+        // Load step 14: show the start page.
+        std::function<void(frmMain*)> showStartPage;
+        // Load step 8: the sticky-notes control (returned, so the window can set its tooltip) and
+        // the recent-documents menu on toolbar "工具".
+        std::function<CommandBarControl*(CommandBar*)> addNotesControl;
+        std::function<void(CommandBar*)> addRecentDocumentsMenu;
+        // Load step 9: the application buttons of toolbar "本地工具".
+        std::function<void(CommandBar*)> addLocalSoftware;
+        // The content window of a pane (created once, kept while the pane only hides).
+        std::function<QWidget*(int paneId)> createPaneContent;
+        // A pane's content was attached (web panes build their command bar here).
+        std::function<void(int paneId, QWidget* content)> paneContentAttached;
+        // A pane is about to be shown (web panes navigate a fresh page here).
+        std::function<void(int paneId, QWidget* content)> paneExpanding;
+        // Commands whose work belongs to a subsystem: 197 new page, 104 update check, 580 open link,
+        // 700 rescan software, and any identifier a subsystem registers.
+        std::map<int, std::function<void(CommandBarControl*)>> commands;
+        // Work of the shutdown before the user data is saved (cancelling a download).
+        std::function<void()> beforeSave;
+    };
+    static Extensions& extensions();
+
     explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    CommandBars* commandBars() const { return mBars; }
+    DockingPaneManager* dockingPanes() const { return mPanes; }
+    TabbedWorkspace* workspace() const { return mWorkspace; }
+    QMdiArea* hMDIClient() const { return mArea; }
+    CommandBar* toolBarTools() const { return mToolBar; }
+    CommandBar* toolBarLocal() const { return mLocalBar; }
+    CommandBar* toolBarDebug() const { return mDebugBar; }
+    CommandBarControl* superSearchButton() const { return mSuperSearch; }
+    StatusBarPane* versionPane() const { return mVersionPane; }
+    // The content window of a pane (nullptr until created).
+    QWidget* paneContent(int paneId) const { return mPaneContents.value(paneId); }
+
+    // The arrangement of load and of command 103.
+    void ApplyDefaultArrangement();
+    // Command 106.
+    void ToggleAdvancedSearch();
+    // Runs a command as the bars would.
+    void ExecuteCommand(CommandBarControl* control);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void buildMenuBar();
+    void buildToolBars();
+    void buildStatusBar();
+    void buildPanes();
+    void fillWindowList(CommandBar* popup);
+    void attachPaneContent(DockingPane* pane);
+    void onPaneAction(DockingPane* pane, int action, bool* cancel);
+    void onPopup(CommandBar* popup);
+    QWidget* ensurePaneContent(DockingPane* pane);
+
+    CommandBars* mBars = nullptr;
+    DockingPaneManager* mPanes = nullptr;
+    TabbedWorkspace* mWorkspace = nullptr;
+    QMdiArea* mArea = nullptr;
+    CommandBar* mToolBar = nullptr;
+    CommandBar* mLocalBar = nullptr;
+    CommandBar* mDebugBar = nullptr;
+    CommandBarControl* mSuperSearch = nullptr;
+    StatusBarPane* mVersionPane = nullptr;
+    QHash<int, QPointer<QWidget>> mPaneContents;
     bool mPainted = false;
+    bool mUnloaded = false;
 };

@@ -1,0 +1,374 @@
+#include "controls/CommandBars.h"
+#include "controls/DockingPanes.h"
+#include "controls/IconStore.h"
+#include "controls/StatusBar.h"
+#include "controls/TabbedWorkspace.h"
+#include "controls/TaskDialog.h"
+#include "core/clsData.h"
+#include "core/clsUserData.h"
+#include "core/modDataFile.h"
+#include "core/modInitial.h"
+#include "platform/ShellService.h"
+#include "shell/frmMain.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest/qtestspontaneevent.h>
+#include <gtest/gtest.h>
+
+#include "common/TestSupport.h"
+
+namespace {
+
+struct Place {
+    QString caption;
+    QString bar; // the title of the bar or popup that holds the control
+};
+
+class RecordingShell : public ShellService {
+public:
+    bool open(const QString& target) override {
+        opened << target;
+        return true;
+    }
+    bool showInFileManager(const QString& path) override {
+        opened << "select:" + path;
+        return true;
+    }
+    QStringList opened;
+};
+
+// A main window over a program folder of its own, with the stores a real start has.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        modInitial::SetAppPath(dir.path());
+        modInitial::ResetShutdown();
+        QDir(dir.path()).mkpath("Data");
+        modDataFile::WriteEncryptedFile(dir.filePath("Data/User.dat"), clsUserData::InitialDocument());
+        modDataFile::WriteEncryptedFile(dir.filePath("Data/common.dat"), "<data><version c=\"5\" i=\"2\"/></data>");
+        modInitial::gData = new clsData;
+        modInitial::gData->UserData();
+        icons = new IconStore;
+        ASSERT_TRUE(icons->LoadLibrary(qvtest::buildDir() + "/Data/icon.dat"));
+        modInitial::gIconStore = icons;
+        ShellService::setInstance(&shell);
+        frmMain::extensions() = frmMain::Extensions();
+        TaskDialog::SetAnswerer({});
+    }
+    void TearDown() override {
+        window.reset();
+        TaskDialog::SetAnswerer({});
+        ShellService::setInstance(nullptr);
+        frmMain::extensions() = frmMain::Extensions();
+        delete modInitial::gData;
+        modInitial::gData = nullptr;
+        modInitial::gIconStore = nullptr;
+        delete icons;
+        modInitial::gIsDevelopMode = false;
+        modInitial::gDevLog.reset();
+    }
+    frmMain* open(bool developMode = false) {
+        modInitial::gIsDevelopMode = developMode;
+        if (developMode)
+            modInitial::gDevLog = std::make_unique<QStringList>();
+        window = std::make_unique<frmMain>();
+        window->show();
+        QCoreApplication::processEvents();
+        return window.get();
+    }
+    // Where a control sits: its caption and the caption of the popup (or the title of the bar).
+    static QList<Place> places(CommandBars* bars, int id) {
+        QList<Place> out;
+        for (CommandBarControl* c : bars->FindControls(id)) {
+            CommandBar* bar = c->Parent();
+            out.append({c->Caption(), bar->ParentControl() ? bar->ParentControl()->Caption() : bar->Title()});
+        }
+        return out;
+    }
+    static bool sitsIn(const QList<Place>& list, const QString& caption, const QString& bar) {
+        return std::any_of(list.begin(), list.end(),
+                           [&](const Place& p) { return p.caption == caption && p.bar == bar; });
+    }
+    void closeFromFrame() {
+        QCloseEvent event;
+        QSpontaneKeyEvent::setSpontaneous(&event);
+        QCoreApplication::instance()->notify(window.get(), &event);
+    }
+
+    QTemporaryDir dir;
+    IconStore* icons = nullptr;
+    RecordingShell shell;
+    std::unique_ptr<frmMain> window;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, EveryCommandOfTheWindowHasItsCaptionPlaceAndIcon) {
+    frmMain* w = open();
+    CommandBars* bars = w->commandBars();
+    const QString menuBar = bars->ActiveMenuBar()->Title();
+    QStringList popups;
+    for (CommandBarControl* c : bars->ActiveMenuBar()->Controls())
+        popups << c->Caption();
+    EXPECT_EQ(popups, QStringList({"打开", "窗口视图", "帮助", "我要提意见！"}));
+
+    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "打开"));
+    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "工具"));
+    EXPECT_TRUE(sitsIn(places(bars, 102), "退出", "打开"));
+    EXPECT_TRUE(sitsIn(places(bars, 103), "恢复默认版面", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 122), "横向平铺", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 123), "纵向屏幕", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 121), "层叠", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 35000), "窗体列表", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, 104), "检查更新", "帮助"));
+    EXPECT_TRUE(sitsIn(places(bars, 105), "关于本软件", "帮助"));
+    EXPECT_TRUE(sitsIn(places(bars, 106), "超级搜索", "工具"));
+    EXPECT_TRUE(sitsIn(places(bars, 850), "我的文档", "工具"));
+    EXPECT_TRUE(places(bars, 160).isEmpty()) << "the debug bar exists in developer mode only";
+
+    // Order and groups inside the popups.
+    CommandBar* view = bars->ActiveMenuBar()->Item(1)->CommandBar();
+    QList<int> ids;
+    for (CommandBarControl* c : view->Controls())
+        ids << c->Id();
+    EXPECT_EQ(ids, QList<int>({103, 197, 122, 123, 121, 35000}));
+    EXPECT_TRUE(view->Item(1)->BeginGroup());
+    CommandBar* openMenu = bars->ActiveMenuBar()->Item(0)->CommandBar();
+    EXPECT_EQ(openMenu->Item(0)->TooltipText(), "打开一个空白的网页");
+    EXPECT_TRUE(openMenu->Item(1)->BeginGroup());
+    EXPECT_TRUE(bars->ActiveMenuBar()->Item(2)->CommandBar()->Item(0)->BeginGroup());
+
+    CommandBarControl* feedback = bars->ActiveMenuBar()->Find(152);
+    ASSERT_NE(feedback, nullptr);
+    EXPECT_EQ(feedback->IconId(), 410);
+    EXPECT_EQ(feedback->TooltipText(), "给我们写信");
+    EXPECT_TRUE(feedback->RightAligned());
+
+    CommandBarControl* super = w->superSearchButton();
+    EXPECT_EQ(super->IconId(), 1080);
+    EXPECT_EQ(super->TooltipText(), "超强的搜索功能, 搜索各种资讯");
+    EXPECT_EQ(super->style(), CommandBarControl::StyleIconAndCaption);
+    CommandBarControl* newPage = w->toolBarTools()->Find(197);
+    EXPECT_EQ(newPage->IconId(), 197) << "a control without its own icon shows the icon of its id";
+    EXPECT_FALSE(newPage->action()->icon().isNull());
+
+    // "我的文档" and the special folders of its drop-down, each with an icon.
+    CommandBarControl* docs = w->toolBarTools()->Find(850);
+    EXPECT_EQ(docs->type(), CommandBarControl::SplitButtonPopup);
+    EXPECT_EQ(docs->Parameter(), "5");
+    QStringList entries;
+    for (CommandBarControl* c : docs->CommandBar()->Controls()) {
+        entries << c->Caption() + "=" + c->Parameter();
+        EXPECT_FALSE(c->action()->icon().isNull()) << c->Caption().toStdString();
+    }
+    EXPECT_EQ(entries, QStringList({"我的电脑=17", "网络邻居=19", "我的图片=39", "我的音乐=13", "控制面板=3",
+                                    "打印机=4", "回收站=10"}));
+    Q_UNUSED(menuBar);
+}
+
+TEST_F(MainWindowTest, StatusBarHasThreePanesOrFourInDeveloperMode) {
+    frmMain* w = open(false);
+    StatusBar* status = w->commandBars()->statusBar();
+    EXPECT_EQ(status->VisiblePaneCount(), 3 - 1) << "pane 100 is hidden";
+    EXPECT_EQ(status->Panes().size(), 3);
+    EXPECT_EQ(status->FindPane(111)->Text(), "欢迎使用Quorvel");
+    EXPECT_EQ(status->FindPane(116)->Text(),
+              QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
+    EXPECT_EQ(status->FindPane(114), nullptr);
+    window.reset();
+
+    w = open(true);
+    status = w->commandBars()->statusBar();
+    ASSERT_EQ(status->Panes().size(), 4);
+    StatusBarPane* log = status->FindPane(114);
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->Clickable());
+    EXPECT_EQ(log->Width(), 300);
+    EXPECT_EQ(modInitial::gDevLogPane.data(), log->widget());
+    EXPECT_NE(w->toolBarDebug(), nullptr);
+    EXPECT_EQ(w->toolBarDebug()->Find(160)->type(), CommandBarControl::Label);
+}
+
+TEST_F(MainWindowTest, PanesAreCreatedInOrderAndArrangedByDefault) {
+    QList<int> attached;
+    frmMain::extensions().createPaneContent = [&](int id) {
+        attached << id;
+        auto* label = new QLabel(QStringLiteral("content %1").arg(id));
+        return static_cast<QWidget*>(label);
+    };
+    frmMain* w = open();
+    DockingPaneManager* panes = w->dockingPanes();
+    QList<int> ids;
+    for (DockingPane* p : panes->Panes())
+        ids << p->Id();
+    EXPECT_EQ(ids, QList<int>({410, 400, 430, 450, 440, 307, 420, 460, 456}));
+    EXPECT_EQ(panes->FindPane(400)->Title(), "导航");
+    EXPECT_EQ(panes->FindPane(460)->Title(), "社区");
+    EXPECT_EQ(panes->FindPane(456)->IconId(), 1083);
+    EXPECT_EQ(w->dockWidgetArea(panes->FindPane(400)->dockWidget()), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(w->dockWidgetArea(panes->FindPane(307)->dockWidget()), Qt::TopDockWidgetArea);
+
+    // Entertainment and navigation share one frame, navigation in front; the top panes are hidden.
+    EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(400)->dockWidget()).contains(panes->FindPane(410)->dockWidget()));
+    EXPECT_FALSE(panes->FindPane(400)->IsHidden());
+    for (int id : {430, 450, 440, 307, 420, 460, 456})
+        EXPECT_TRUE(panes->FindPane(id)->IsHidden()) << id;
+    EXPECT_TRUE(attached.contains(400));
+    EXPECT_FALSE(attached.contains(307)) << "hidden panes get their window when first shown";
+
+    // The default arrangement comes back with command 103.
+    panes->ShowPane(307);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(attached.contains(307));
+    w->commandBars()->FindControl(103)->Execute();
+    EXPECT_TRUE(panes->FindPane(307)->IsHidden());
+}
+
+TEST_F(MainWindowTest, ClosingASidePaneOnlyHidesItAndItComesBackWithItsContent) {
+    frmMain* w = open();
+    DockingPane* nav = w->dockingPanes()->FindPane(400);
+    QWidget* content = nav->Handle();
+    ASSERT_NE(content, nullptr);
+    content->setProperty("marker", 42);
+    nav->Close();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(nav->IsClosed());
+    EXPECT_TRUE(nav->IsHidden());
+    EXPECT_EQ(w->dockingPanes()->FindPane(400), nav);
+    w->dockingPanes()->ShowPane(400);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(nav->Handle(), content);
+    EXPECT_EQ(nav->Handle()->property("marker").toInt(), 42);
+}
+
+TEST_F(MainWindowTest, SuperSearchTogglesTheAdvancedPaneAndItsCheckMark) {
+    frmMain* w = open();
+    CommandBarControl* button = w->superSearchButton();
+    EXPECT_EQ(w->dockingPanes()->FindPane(421), nullptr);
+    button->Execute();
+    QCoreApplication::processEvents();
+    DockingPane* pane = w->dockingPanes()->FindPane(421);
+    ASSERT_NE(pane, nullptr);
+    EXPECT_FALSE(pane->IsHidden());
+    EXPECT_EQ(w->dockWidgetArea(pane->dockWidget()), Qt::TopDockWidgetArea);
+    EXPECT_TRUE(button->Checked());
+    button->Execute();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->dockingPanes()->FindPane(421), nullptr);
+    EXPECT_FALSE(button->Checked());
+    // And once more: it opens again.
+    button->Execute();
+    EXPECT_NE(w->dockingPanes()->FindPane(421), nullptr);
+    EXPECT_TRUE(button->Checked());
+}
+
+TEST_F(MainWindowTest, CommandsReachTheirHandlers) {
+    QList<int> ran;
+    frmMain::extensions().commands[197] = [&](CommandBarControl*) { ran << 197; };
+    frmMain::extensions().commands[104] = [&](CommandBarControl*) { ran << 104; };
+    frmMain* w = open();
+    w->toolBarTools()->Find(197)->Execute();
+    w->commandBars()->FindControl(104)->Execute();
+    EXPECT_EQ(ran, QList<int>({197, 104}));
+
+    modInitial::gInquiryQQ = "http://qq.example/ask";
+    w->commandBars()->FindControl(152)->Execute();
+    EXPECT_TRUE(shell.opened.last().startsWith("mailto:")) << shell.opened.join(',').toStdString();
+
+    // The drop-down entries open their special folder.
+    const int before = int(shell.opened.size());
+    w->toolBarTools()->Find(850)->CommandBar()->Item(6)->Execute(); // "回收站"
+    EXPECT_GT(shell.opened.size(), before);
+    EXPECT_TRUE(shell.opened.last().contains("trash", Qt::CaseInsensitive)) << shell.opened.last().toStdString();
+
+    // The window list activates the chosen child window.
+    auto* a = new QWidget;
+    a->setWindowTitle("A");
+    auto* b = new QWidget;
+    b->setWindowTitle("B");
+    w->workspace()->AddWindow(a);
+    w->workspace()->AddWindow(b);
+    CommandBar* list = w->commandBars()->FindControl(35000)->CommandBar();
+    emit w->commandBars()->InitCommandsPopup(list);
+    ASSERT_EQ(list->Count(), 2);
+    EXPECT_EQ(list->Item(0)->Caption(), "&1 A");
+    list->Item(0)->Execute();
+    EXPECT_EQ(w->workspace()->ActiveWindow(), a);
+}
+
+TEST_F(MainWindowTest, RescanRefillsTheBarWithTheFoundPrograms) {
+    bool scanned = false;
+    frmMain::extensions().commands[700] = [&](CommandBarControl*) {
+        scanned = true;
+        modInitial::gData->UserData()->LocalSoftUpdateByXMLString(
+            "<localsofts><localsoft lsid=\"sh\" caption=\"Shell\" file=\"/bin/sh\" tip=\"the shell\"/>"
+            "<localsoft lsid=\"ls\" caption=\"List\" file=\"/bin/ls\" tip=\"\"/></localsofts>");
+    };
+    frmMain* w = open();
+    CommandBar* bar = w->toolBarLocal();
+    bar->Add(CommandBarControl::Button, 700, "扫描");
+    bar->Find(700)->Execute();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(scanned);
+    ASSERT_EQ(bar->Count(), 2);
+    EXPECT_EQ(bar->Item(0)->Id(), 701);
+    EXPECT_EQ(bar->Item(0)->Caption(), "Shell");
+    EXPECT_EQ(bar->Item(0)->Parameter(), "/bin/sh");
+    EXPECT_EQ(bar->Item(0)->TooltipText(), "the shell");
+    EXPECT_TRUE(icons->contains(bar->Item(0)->IconId()));
+    EXPECT_FALSE(bar->Item(0)->action()->icon().isNull());
+    bar->Item(1)->Execute();
+    EXPECT_EQ(shell.opened.last(), "/bin/ls");
+}
+
+TEST_F(MainWindowTest, ACloseFromTheFrameAsksAndNoKeepsTheWindowOpen) {
+    frmMain* w = open();
+    QStringList asked;
+    TaskDialog::SetAnswerer([&](const TaskDialog& d) -> std::optional<int> {
+        asked << d.MainInstructionText;
+        return 107;
+    });
+    const QByteArray before = qvtest::readFile(dir.filePath("Data/User.dat"));
+    closeFromFrame();
+    EXPECT_EQ(asked, QStringList({"真的要退出Quorvel？"}));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_NE(modInitial::gData, nullptr);
+    EXPECT_EQ(qvtest::readFile(dir.filePath("Data/User.dat")), before) << "nothing is saved";
+
+    // The program's own close does not ask.
+    asked.clear();
+    TaskDialog::SetAnswerer([&](const TaskDialog& d) -> std::optional<int> {
+        asked << d.MainInstructionText;
+        return 106;
+    });
+    closeFromFrame();
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(modInitial::gData, nullptr) << "the unload released the hub";
+    const QString saved = modDataFile::ReadEncryptedFile(dir.filePath("Data/User.dat"));
+    EXPECT_TRUE(saved.contains("<dockinglayout><DockingPaneLayout")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("Id=\"400\""));
+}
+
+TEST_F(MainWindowTest, TheProgramsOwnCloseDoesNotAsk) {
+    frmMain* w = open();
+    bool asked = false;
+    TaskDialog::SetAnswerer([&](const TaskDialog&) -> std::optional<int> {
+        asked = true;
+        return 107;
+    });
+    w->close();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(modInitial::gData, nullptr);
+    EXPECT_TRUE(modDataFile::ReadEncryptedFile(dir.filePath("Data/User.dat")).contains("<dockinglayout>"));
+}

@@ -1,0 +1,289 @@
+#include "controls/IconStore.h"
+#include "controls/TaskDialog.h"
+#include "core/modInitial.h"
+#include "shell/modMessagebox.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QColor kQuestionColour(0, 128, 255);
+
+QIcon solidIcon(QColor colour) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+QColor centreColour(const QIcon& icon, int size) {
+    const QImage image = icon.pixmap(size, size).toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
+// Acts on the question's dialog once it is shown; a dialog the action leaves open is closed
+// after a few seconds (`stuck`) so that a failing test ends.
+struct ModalDriver {
+    bool stuck = false;
+    bool acted = false;
+    QObject context;
+
+    void whenShown(std::function<void(QDialog*)> action) {
+        auto* poll = new QTimer(&context);
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, &context, [this, poll, action] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll->stop();
+            acted = true;
+            QPointer<QDialog> guard(dialog);
+            action(dialog);
+            QTimer::singleShot(3000, &context, [this, guard] {
+                if (guard && guard->isVisible()) {
+                    stuck = true;
+                    guard->reject();
+                }
+            });
+        });
+        poll->start();
+    }
+
+    void pressKey(int key) {
+        whenShown([key](QDialog* dialog) {
+            QWidget* target = dialog->focusWidget() ? dialog->focusWidget() : dialog;
+            QTest::keyClick(target, Qt::Key(key));
+        });
+    }
+};
+
+struct Question {
+    const char* name;
+    std::function<qint32()> ask;
+    QString instruction;
+    QString content;
+    QString note;
+    QList<std::pair<int, QString>> buttons;
+    int defaultButton;
+};
+
+const QString kRecentDocument = QStringLiteral("/home/user/文档/报告 <2008>.doc");
+
+QList<Question> allQuestions() {
+    const QList<std::pair<int, QString>> okCancel{{106, "确定(&Y)"}, {102, "取消(&N)"}};
+    return {
+        {"ConfirmExit",
+         modMessagebox::ConfirmExit,
+         "真的要退出Quorvel？",
+         "如果您现在退出, 所有打开的网页将被关闭！",
+         "",
+         {{106, "是(&Y)"}, {107, "否(&N)"}},
+         107},
+        {"ConfirmDeleteNote",
+         modMessagebox::ConfirmDeleteNote,
+         "真的要删除该便签？",
+         "删除后无法恢复,请确认你的资料已经保存！",
+         "",
+         {{106, "删除(&Y)"}, {107, "稍后(&N)"}},
+         107},
+        {"ConfirmDeleteAllNotes",
+         modMessagebox::ConfirmDeleteAllNotes,
+         "真的要删除所有便签？",
+         "删除后无法恢复,请确认你所需要的资料已经保存！",
+         "",
+         {{106, "全部删除(&Y)"}, {107, "稍后(&N)"}},
+         107},
+        {"NotifyRestartForUpdate",
+         modMessagebox::NotifyRestartForUpdate,
+         "Quorvel需要更新！",
+         "Quorvel将重新启动以安装更新！",
+         "",
+         {{106, "确定(&Y)"}},
+         106},
+        {"ConfirmRemoveRecentDocument",
+         [] { return modMessagebox::ConfirmRemoveRecentDocument(kRecentDocument); },
+         "从\"最近打开文档\"的记录中删除", kRecentDocument,
+         "删除最近打开的文档记录不会删除原文件,仅仅使其不在出现在\"最近打开文档\"的列表中 ", okCancel, 102},
+        {"ConfirmDeleteShortcut", modMessagebox::ConfirmDeleteShortcut, "删除当前快捷方式", "",
+         "删除当前快捷方不会删除原文件！", okCancel, 102},
+        {"ConfirmRemovePage", modMessagebox::ConfirmRemovePage, "删除这个页面记录", "", "", okCancel, 102},
+        {"ConfirmRemoveAllPages", modMessagebox::ConfirmRemoveAllPages, "删除这个页面记录", "", "", okCancel,
+         102},
+    };
+}
+
+class MessageboxTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mAutoAnswer = qgetenv("QV_AUTOANSWER");
+        qunsetenv("QV_AUTOANSWER");
+        TaskDialog::SetAnswerer({});
+        mSavedStore = modInitial::gIconStore;
+        mIcons.SetIcon(900, solidIcon(kQuestionColour));
+        mIcons.SetIcon(901, solidIcon(Qt::red));
+        modInitial::gIconStore = &mIcons;
+    }
+    void TearDown() override {
+        modInitial::gIconStore = mSavedStore;
+        TaskDialog::SetAnswerer({});
+        if (!mAutoAnswer.isNull())
+            qputenv("QV_AUTOANSWER", mAutoAnswer);
+    }
+
+    // Asks the question with an answerer that keeps the dialog and answers `answer`.
+    TaskDialog captured(const Question& q, int answer, qint32* returned) {
+        std::optional<TaskDialog> seen;
+        TaskDialog::SetAnswerer([&seen, answer](const TaskDialog& d) -> std::optional<int> {
+            seen = d;
+            return answer;
+        });
+        *returned = q.ask();
+        TaskDialog::SetAnswerer({});
+        EXPECT_TRUE(seen.has_value()) << q.name;
+        return seen.value_or(TaskDialog());
+    }
+
+    IconStore mIcons;
+    IconStore* mSavedStore = nullptr;
+    QByteArray mAutoAnswer;
+};
+
+// ---- The questions as asked -----------------------------------------------------------------
+
+TEST_F(MessageboxTest, EveryQuestionAsksItsTextsWithItsButtons) {
+    for (const Question& q : allQuestions()) {
+        SCOPED_TRACE(q.name);
+        qint32 returned = 0;
+        const TaskDialog d = captured(q, 4321, &returned);
+        EXPECT_EQ(returned, 4321);
+        EXPECT_EQ(d.WindowTitle, QStringLiteral("确认"));
+        EXPECT_EQ(d.MainInstructionText, q.instruction);
+        EXPECT_EQ(d.ContentText, q.content);
+        EXPECT_EQ(d.FooterText, q.note);
+        QList<std::pair<int, QString>> buttons;
+        for (const TaskDialog::Button& b : d.Buttons())
+            buttons.append({b.id, b.caption});
+        EXPECT_EQ(buttons, q.buttons);
+        EXPECT_EQ(d.DefaultButton, q.defaultButton);
+    }
+}
+
+TEST_F(MessageboxTest, EveryQuestionShowsTheQuestionIconAt32Pixels) {
+    for (const Question& q : allQuestions()) {
+        SCOPED_TRACE(q.name);
+        qint32 returned = 0;
+        const TaskDialog d = captured(q, 106, &returned);
+        EXPECT_EQ(d.MainIconSize, 32);
+        ASSERT_FALSE(d.MainIcon.isNull());
+        EXPECT_EQ(centreColour(d.MainIcon, 32), kQuestionColour);
+    }
+}
+
+TEST_F(MessageboxTest, RemovingOnePageOrAllPagesAsksTheSameQuestion) {
+    const QList<Question> questions = allQuestions();
+    qint32 returned = 0;
+    const TaskDialog one = captured(questions[6], 1, &returned);
+    const TaskDialog all = captured(questions[7], 1, &returned);
+    EXPECT_EQ(one.MainInstructionText, all.MainInstructionText);
+    EXPECT_EQ(one.ContentText, all.ContentText);
+    EXPECT_EQ(one.FooterText, all.FooterText);
+    EXPECT_EQ(one.DefaultButton, all.DefaultButton);
+    ASSERT_EQ(one.Buttons().size(), all.Buttons().size());
+    for (qsizetype i = 0; i < one.Buttons().size(); ++i) {
+        EXPECT_EQ(one.Buttons()[i].id, all.Buttons()[i].id);
+        EXPECT_EQ(one.Buttons()[i].caption, all.Buttons()[i].caption);
+    }
+}
+
+TEST_F(MessageboxTest, WithoutTheIconLibraryAQuestionStillHasAnIcon) {
+    modInitial::gIconStore = nullptr;
+    qint32 returned = 0;
+    const TaskDialog d = captured(allQuestions()[0], 107, &returned);
+    EXPECT_FALSE(d.MainIcon.isNull());
+    EXPECT_EQ(returned, 107);
+}
+
+// ---- The shown dialog -----------------------------------------------------------------------
+
+TEST_F(MessageboxTest, EnterInTheExitQuestionKeepsTheProgramOpen) {
+    ModalDriver driver;
+    driver.pressKey(Qt::Key_Return);
+    EXPECT_EQ(modMessagebox::ConfirmExit(), 107);
+    EXPECT_TRUE(driver.acted);
+    EXPECT_FALSE(driver.stuck);
+}
+
+TEST_F(MessageboxTest, EnterInTheUpdateNoticeAgrees) {
+    ModalDriver driver;
+    driver.pressKey(Qt::Key_Return);
+    EXPECT_EQ(modMessagebox::NotifyRestartForUpdate(), 106);
+    EXPECT_TRUE(driver.acted);
+    EXPECT_FALSE(driver.stuck);
+}
+
+TEST_F(MessageboxTest, EscapeGivesTheSafeAnswer) {
+    ModalDriver exitDriver;
+    exitDriver.pressKey(Qt::Key_Escape);
+    EXPECT_EQ(modMessagebox::ConfirmExit(), 107);
+    EXPECT_FALSE(exitDriver.stuck);
+
+    ModalDriver shortcutDriver;
+    shortcutDriver.pressKey(Qt::Key_Escape);
+    EXPECT_EQ(modMessagebox::ConfirmDeleteShortcut(), 102);
+    EXPECT_FALSE(shortcutDriver.stuck);
+}
+
+TEST_F(MessageboxTest, ThePressedButtonIsTheAnswer) {
+    ModalDriver driver;
+    driver.whenShown([](QDialog* dialog) {
+        for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+            if (b->text() == QStringLiteral("全部删除(&Y)"))
+                QTest::mouseClick(b, Qt::LeftButton);
+        }
+    });
+    EXPECT_EQ(modMessagebox::ConfirmDeleteAllNotes(), 106);
+    EXPECT_FALSE(driver.stuck);
+}
+
+TEST_F(MessageboxTest, TheShownDialogCarriesTitleIconAndTexts) {
+    QString title;
+    QColor iconColour;
+    QStringList texts;
+    ModalDriver driver;
+    driver.whenShown([&](QDialog* dialog) {
+        title = dialog->windowTitle();
+        if (auto* icon = dialog->findChild<QLabel*>(QStringLiteral("mainIcon"))) {
+            const QImage image = icon->pixmap().toImage();
+            iconColour = image.pixelColor(image.width() / 2, image.height() / 2);
+        }
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            texts << label->text();
+        dialog->reject();
+    });
+    EXPECT_EQ(modMessagebox::ConfirmRemoveRecentDocument(kRecentDocument), 102);
+    EXPECT_EQ(title, QStringLiteral("确认"));
+    EXPECT_EQ(iconColour, kQuestionColour);
+    EXPECT_TRUE(texts.contains(kRecentDocument));
+    EXPECT_TRUE(texts.contains(QStringLiteral("从\"最近打开文档\"的记录中删除")));
+}
+
+TEST_F(MessageboxTest, AutoAnswerTakesTheDefaultAndNamesTheQuestion) {
+    qputenv("QV_AUTOANSWER", "1");
+    testing::internal::CaptureStderr();
+    const qint32 exitAnswer = modMessagebox::ConfirmExit();
+    const qint32 updateAnswer = modMessagebox::NotifyRestartForUpdate();
+    const std::string err = testing::internal::GetCapturedStderr();
+    qunsetenv("QV_AUTOANSWER");
+    EXPECT_EQ(exitAnswer, 107);
+    EXPECT_EQ(updateAnswer, 106);
+    EXPECT_NE(err.find("QV question: 真的要退出Quorvel？\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("QV question: Quorvel需要更新！\n"), std::string::npos) << err;
+}
+
+} // namespace
