@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QV_AUTOANSWER", "1");
+    // The embedded browser engine runs as root here only without its sandbox.
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
 
     const QString build = QDir(QCoreApplication::applicationDirPath() + "/..").absolutePath();
     QTemporaryDir folder;

@@ -44,7 +44,11 @@ QMdiSubWindow* TabbedWorkspace::AddWindow(QWidget* window) {
         return existing;
     QMdiSubWindow* frame = mArea->addSubWindow(window);
     frame->installEventFilter(this);
-    frame->show();
+    // A tab shows its window filling the whole workspace.
+    if (IsTabbed())
+        frame->showMaximized();
+    else
+        frame->show();
     watchTabBar();
     return frame;
 }
@@ -153,6 +157,11 @@ void TabbedWorkspace::Tabbed() {
     QMdiSubWindow* current = mArea->currentSubWindow();
     mArea->setViewMode(QMdiArea::TabbedView);
     watchTabBar();
+    // Back from cascading or tiling: every tab fills the workspace again.
+    for (QMdiSubWindow* frame : mArea->subWindowList()) {
+        if (!frame->isHidden())
+            frame->showMaximized();
+    }
     if (current)
         mArea->setActiveSubWindow(current);
 }

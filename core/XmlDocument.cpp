@@ -60,6 +60,35 @@ QString takeXml(xmlChar* s) {
     return r;
 }
 
+// Characters XML 1.0 cannot hold (most control characters, U+FFFE/U+FFFF, lone surrogates)
+// are dropped from every value written into a document: one such character in a page title
+// would otherwise make the whole saved file unreadable at the next start.
+QByteArray xmlSafeUtf8(const QString& text) {
+    bool clean = true;
+    for (qsizetype i = 0; i < text.size() && clean; ++i) {
+        const char16_t c = text.at(i).unicode();
+        clean = !((c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) || c == 0xFFFE || c == 0xFFFF ||
+                  QChar::isSurrogate(c));
+    }
+    if (clean)
+        return text.toUtf8();
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out.append(c).append(text.at(i + 1));
+            ++i;
+            continue;
+        }
+        if ((u < 0x20 && u != 0x9 && u != 0xA && u != 0xD) || u == 0xFFFE || u == 0xFFFF || c.isSurrogate())
+            continue;
+        out.append(c);
+    }
+    return out.toUtf8();
+}
+
 [[noreturn]] void fail(const QString& what) { throw QvError(QvErrors::ObjectMissing, what); }
 
 QString lastLibxmlError() {
@@ -125,7 +154,7 @@ QString XmlNode::text() const {
 
 void XmlNode::setText(const QString& text) {
     requireNode("setText");
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = xmlSafeUtf8(text);
     if (mNode->type == XML_ATTRIBUTE_NODE) {
         auto* attr = reinterpret_cast<xmlAttrPtr>(mNode);
         xmlSetProp(attr->parent, attr->name, BAD_CAST utf8.constData());
@@ -216,7 +245,7 @@ void XmlNode::setAttribute(const QString& name, const QString& value) {
     if (mNode->type != XML_ELEMENT_NODE)
         fail(QStringLiteral("setAttribute on a node that is not an element"));
     const QByteArray n = name.toUtf8();
-    const QByteArray v = value.toUtf8();
+    const QByteArray v = xmlSafeUtf8(value);
     // xmlSetProp stores the value as given (no entity interpretation), creating it when absent.
     if (!xmlSetProp(mNode, BAD_CAST n.constData(), BAD_CAST v.constData()))
         throw QvError(QvErrors::General, QStringLiteral("attribute \"%1\" could not be set").arg(name));
@@ -471,7 +500,7 @@ XmlNode XmlDocument::createElement(const QString& name) {
 }
 
 XmlNode XmlDocument::createTextNode(const QString& text) {
-    const QByteArray t = text.toUtf8();
+    const QByteArray t = xmlSafeUtf8(text);
     xmlNodePtr e = xmlNewDocText(mHolder->doc, BAD_CAST t.constData());
     mHolder->detached.insert(e);
     return XmlNode(mHolder, e);

@@ -15,7 +15,7 @@
 #include "platform/PlainMessage.h"
 #include "shell/frmAbout.h"
 #include "shell/frmDevelopLog.h"
-#include "shell/modMessagebox.h"
+#include "core/modMessagebox.h"
 
 #include <QCloseEvent>
 #include <QLabel>

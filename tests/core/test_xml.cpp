@@ -234,3 +234,15 @@ TEST(Xslt, TransformSortsRecordsIntoTheResultDocument) {
     XmlDocument notASheet = parse("<x/>");
     EXPECT_THROW(data.transformNodeToObject(notASheet, result), QvError);
 }
+
+TEST(XmlEdit, CharactersXmlCannotHoldAreDroppedSoTheDocumentStaysReadable) {
+    XmlDocument doc = parse("<data><rcp/></data>");
+    XmlNode rcp = doc.selectSingleNode("data/rcp");
+    QString hostile = QStringLiteral("a") + QChar(0xFFFF) + QChar(0x1) + QChar(0xD800) + QStringLiteral("b\t😀");
+    rcp.setAttribute("caption", hostile);
+    rcp.setText(hostile);
+    XmlDocument again;
+    ASSERT_TRUE(again.loadXML(doc.xml())) << again.parseError().toStdString();
+    EXPECT_EQ(again.selectSingleNode("data/rcp/@caption").text(), QStringLiteral("ab\t😀"));
+    EXPECT_EQ(again.selectSingleNode("data/rcp").text(), QStringLiteral("ab\t😀"));
+}

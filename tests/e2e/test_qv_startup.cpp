@@ -33,6 +33,8 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QV_AUTOANSWER", "1");
+        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
         env.insert("XDG_CONFIG_HOME", path("config"));
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(dir.path());

@@ -1,7 +1,7 @@
 #include "controls/IconStore.h"
 #include "controls/TaskDialog.h"
 #include "core/modInitial.h"
-#include "shell/modMessagebox.h"
+#include "core/modMessagebox.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "shell/frmMsgbox.h"
+#include "core/frmMsgbox.h"
 
 #include "controls/IconStore.h"
 #include "core/modInitial.h"

@@ -1,6 +1,6 @@
-#include "shell/modMessagebox.h"
+#include "core/modMessagebox.h"
 
-#include "shell/frmMsgbox.h"
+#include "core/frmMsgbox.h"
 
 namespace {
 

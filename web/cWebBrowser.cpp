@@ -1,0 +1,405 @@
+#include "web/cWebBrowser.h"
+
+#include "core/modDevelopeFunction.h"
+#include "core/modInitial.h"
+#include "web/BrowserExternal.h"
+#include "web/BrowserPage.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImage>
+#include <QPageSetupDialog>
+#include <QPixmap>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QWebChannel>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <cmath>
+#include <exception>
+
+namespace {
+
+QMap<QString, cWebBrowser*>& hostList() {
+    static QMap<QString, cWebBrowser*> hosts;
+    return hosts;
+}
+
+QString& activeHostKey() {
+    static QString key;
+    return key;
+}
+
+std::function<void(const QString&, const QString&)>& addFavoriteHandler() {
+    static std::function<void(const QString&, const QString&)> handler;
+    return handler;
+}
+
+const char* const kChannelScriptName = "qv-external-webchannel";
+
+void devLog(const QString& text) {
+    if (!modInitial::gIsDevelopMode)
+        return;
+    try {
+        modDevelopeFunction::WriteLog(text);
+    } catch (const std::exception&) {
+    }
+}
+
+// The channel's client script that Qt ships in its resources.
+QString channelScriptSource() {
+    static QString source;
+    if (source.isEmpty()) {
+        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
+        if (file.open(QIODevice::ReadOnly))
+            source = QString::fromUtf8(file.readAll());
+    }
+    return source;
+}
+
+bool isInside(const QWidget* widget, const QWidget* ancestor) {
+    for (const QWidget* w = widget; w; w = w->parentWidget()) {
+        if (w == ancestor)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString cWebBrowser::WindowHandle(QWidget* window) {
+    if (!window)
+        return QString();
+    // Asking a child window for its native id would make it a native window, and the engine's
+    // view does not survive being placed in one on X11 (the program crashes). A window is
+    // therefore named by a number of its own, given once and kept with it.
+    static quint64 lastHandle = 0;
+    const QVariant kept = window->property("qvWindowHandle");
+    if (kept.isValid())
+        return QString::number(kept.toULongLong());
+    const quint64 handle = ++lastHandle;
+    window->setProperty("qvWindowHandle", handle);
+    return QString::number(handle);
+}
+
+cWebBrowser::cWebBrowser(QObject* parent) : QObject(parent) {
+    mExternal = new BrowserExternal(this);
+}
+
+cWebBrowser::~cWebBrowser() {
+    pvReleaseWBControl();
+}
+
+void cWebBrowser::INIAll(QWidget* nfrm, QWidget* container) {
+    if (mCreated || !nfrm)
+        return;
+    mForm = nfrm;
+    WebbrowserID = WindowHandle(nfrm);
+    hostList().insert(WebbrowserID, this);
+
+    QWidget* parent = container ? container : nfrm;
+    auto* view = new QWebEngineView(parent);
+    auto* page = new BrowserPage(view);
+    view->setPage(page);
+    // A failed navigation leaves the page as it is instead of showing the engine's error page.
+    page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    view->setContextMenuPolicy(mContextMenu ? Qt::DefaultContextMenu : Qt::NoContextMenu);
+    view->setGeometry(parent->rect());
+    view->show();
+    mView = view;
+    mPage = page;
+    mCreated = true;
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { onFocusChanged(now); });
+}
+
+QWebEngineView* cWebBrowser::WBCtrl() const {
+    return mView;
+}
+
+BrowserPage* cWebBrowser::page() const {
+    return mPage;
+}
+
+void cWebBrowser::set_m_bContextMenu(bool allowed) {
+    mContextMenu = allowed;
+    if (mView)
+        mView->setContextMenuPolicy(allowed ? Qt::DefaultContextMenu : Qt::NoContextMenu);
+}
+
+void cWebBrowser::ResizeWeb(int left, int top, int right, int bottom) {
+    ResizeWeb(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+}
+
+void cWebBrowser::ResizeWeb(const QRect& rect) {
+    if (mView && rect.isValid())
+        mView->setGeometry(rect);
+}
+
+void cWebBrowser::setFocus(bool focus) {
+    mFocus = focus;
+    if (focus && mView)
+        mView->setFocus(Qt::OtherFocusReason);
+}
+
+void cWebBrowser::onFocusChanged(QWidget* now) {
+    if (mView && now && isInside(now, mView))
+        activeHostKey() = WebbrowserID;
+}
+
+bool cWebBrowser::SaveToBmp(const QString& strPath) {
+    try {
+        if (!mView || strPath.isEmpty())
+            return false;
+        const int width = mView->width();
+        const int height = mView->height();
+        if (width <= 0 || height <= 0)
+            return false;
+        // A very flat view still gives a picture one pixel high.
+        const int thumbHeight =
+            std::max(1, int(std::lround(double(height) * ThumbnailWidth / double(width))));
+        const QPixmap shot = mView->grab();
+        if (shot.isNull())
+            return false;
+        const QImage image =
+            shot.toImage()
+                .scaled(ThumbnailWidth, thumbHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(QImage::Format_RGB32);
+        if (image.isNull())
+            return false;
+        const QFileInfo target(strPath);
+        if (!QDir().mkpath(target.absolutePath()))
+            return false;
+        return image.save(target.absoluteFilePath(), "BMP");
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void cWebBrowser::setHtmlDirect(const QString& HTMLstring, const QUrl& baseUrl) {
+    if (mPage)
+        mPage->setHtml(HTMLstring, baseUrl);
+}
+
+bool cWebBrowser::QueryStatus(int command, QString* name) const {
+    QString text;
+    bool available = false;
+    const bool hasPage = mPage && !mPage->url().isEmpty();
+    switch (command) {
+    case CmdSaveAs:
+        text = QStringLiteral("另存为");
+        available = hasPage;
+        break;
+    case CmdPrint:
+        text = QStringLiteral("打印");
+        available = hasPage;
+        break;
+    case CmdPrintPreview:
+        text = QStringLiteral("打印预览");
+        available = hasPage;
+        break;
+    case CmdPageSetup:
+        text = QStringLiteral("页面设置");
+        available = mView != nullptr;
+        break;
+    case CmdAddFavorite:
+        text = QStringLiteral("添加到收藏夹");
+        available = hasPage;
+        break;
+    default:
+        break;
+    }
+    if (name)
+        *name = text;
+    return available;
+}
+
+bool cWebBrowser::Exec(int command) {
+    if (!QueryStatus(command))
+        return false;
+    switch (command) {
+    case CmdSaveAs:
+        return saveAs();
+    case CmdPrint:
+        return printWithDialog();
+    case CmdPrintPreview:
+        return printPreview();
+    case CmdPageSetup:
+        return pageSetup();
+    case CmdAddFavorite:
+        return AddFavorite(mPage->url().toString(), mPage->title());
+    default:
+        return false;
+    }
+}
+
+bool cWebBrowser::AddFavorite(const QString& url, const QString& title) {
+    if (addFavoriteHandler()) {
+        addFavoriteHandler()(url, title);
+        return true;
+    }
+    devLog(QStringLiteral("AddFavorite: no favorites handler for ") + url);
+    emit AddFavoriteRequested(url, title);
+    return false;
+}
+
+void cWebBrowser::SetAddFavoriteHandler(std::function<void(const QString&, const QString&)> handler) {
+    addFavoriteHandler() = std::move(handler);
+}
+
+QPrinter* cWebBrowser::printer() {
+    // One printer per window, so the page setup is kept for the next print.
+    if (!mPrinter)
+        mPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return mPrinter.get();
+}
+
+bool cWebBrowser::printAndWait(QPrinter* target) {
+    if (!mView)
+        return false;
+    // The view prints asynchronously and needs the printer until it reports the end.
+    QEventLoop loop;
+    bool result = false;
+    QPointer<QWebEngineView> view = mView;
+    connect(view, &QWebEngineView::printFinished, &loop, [&](bool success) {
+        result = success;
+        loop.quit();
+    });
+    connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
+    view->print(target);
+    loop.exec();
+    return result;
+}
+
+bool cWebBrowser::printWithDialog() {
+    QPrintDialog dialog(printer(), mView ? mView->window() : nullptr);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    return printAndWait(printer());
+}
+
+bool cWebBrowser::printPreview() {
+    QPrintPreviewDialog preview(printer(), mView ? mView->window() : nullptr);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* target) { printAndWait(target); });
+    return preview.exec() == QDialog::Accepted;
+}
+
+bool cWebBrowser::pageSetup() {
+    QPageSetupDialog dialog(printer(), mView ? mView->window() : nullptr);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool cWebBrowser::saveAs() {
+    if (!mPage)
+        return false;
+    QString suggested = mPage->title().trimmed();
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (QChar& ch : suggested) {
+        if (forbidden.contains(ch) || ch.category() == QChar::Other_Control)
+            ch = QLatin1Char('_');
+    }
+    if (suggested.isEmpty())
+        suggested = QStringLiteral("page");
+    const QString webArchive = QStringLiteral("网页，单个文件 (*.mht *.mhtml)");
+    const QString complete = QStringLiteral("网页，全部 (*.htm *.html)");
+    const QString htmlOnly = QStringLiteral("网页，仅 HTML (*.htm *.html)");
+    QString selected = webArchive;
+    const QString path = QFileDialog::getSaveFileName(
+        mView ? mView->window() : nullptr, QStringLiteral("另存为"),
+        QDir::home().filePath(suggested + QStringLiteral(".mht")),
+        webArchive + QStringLiteral(";;") + complete + QStringLiteral(";;") + htmlOnly, &selected);
+    if (path.isEmpty() || !mPage)
+        return false;
+    QWebEngineDownloadRequest::SavePageFormat format = QWebEngineDownloadRequest::MimeHtmlSaveFormat;
+    if (selected == complete)
+        format = QWebEngineDownloadRequest::CompleteHtmlSaveFormat;
+    else if (selected == htmlOnly)
+        format = QWebEngineDownloadRequest::SingleHtmlSaveFormat;
+    mPage->save(path, format);
+    return true;
+}
+
+void cWebBrowser::SetExternalPublished(bool published) {
+    if (!mPage)
+        return;
+    QWebEngineScriptCollection& scripts = mPage->scripts();
+    if (published) {
+        if (!mChannel) {
+            mChannel = new QWebChannel(this);
+            mChannel->registerObject(QStringLiteral("external"), mExternal);
+        }
+        if (mPage->webChannel() != mChannel)
+            mPage->setWebChannel(mChannel);
+        if (scripts.find(QLatin1String(kChannelScriptName)).isEmpty()) {
+            QWebEngineScript script;
+            script.setName(QLatin1String(kChannelScriptName));
+            script.setSourceCode(channelScriptSource());
+            script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+            script.setWorldId(QWebEngineScript::MainWorld);
+            script.setRunsOnSubFrames(false);
+            scripts.insert(script);
+        }
+    } else {
+        if (mPage->webChannel())
+            mPage->setWebChannel(nullptr);
+        const QList<QWebEngineScript> found = scripts.find(QLatin1String(kChannelScriptName));
+        for (const QWebEngineScript& script : found)
+            scripts.remove(script);
+    }
+    mPublished = published;
+}
+
+void cWebBrowser::pvReleaseWBControl() {
+    if (mCreated) {
+        mCreated = false;
+        if (mPage) {
+            mPage->NavigationHandler = nullptr;
+            mPage->NewWindowHandler = nullptr;
+            mPage->setWebChannel(nullptr);
+        }
+        mPublished = false;
+        if (mView) {
+            // Nothing of the window hears from the engine any more.
+            if (mForm) {
+                disconnect(mView, nullptr, mForm, nullptr);
+                if (mPage)
+                    disconnect(mPage, nullptr, mForm, nullptr);
+            }
+            mView->stop();
+            delete mView.data();
+        }
+        mView = nullptr;
+        mPage = nullptr;
+        disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    }
+    if (!WebbrowserID.isEmpty()) {
+        auto it = hostList().find(WebbrowserID);
+        if (it != hostList().end() && it.value() == this)
+            hostList().erase(it);
+        if (activeHostKey() == WebbrowserID)
+            activeHostKey().clear();
+    }
+}
+
+QMap<QString, cWebBrowser*> cWebBrowser::gBrowserHosts() {
+    return hostList();
+}
+
+cWebBrowser* cWebBrowser::HostOf(const QString& key) {
+    return hostList().value(key, nullptr);
+}
+
+QString cWebBrowser::ActiveHostKey() {
+    return activeHostKey();
+}

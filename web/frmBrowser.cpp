@@ -1,0 +1,1083 @@
+#include "web/frmBrowser.h"
+
+#include "controls/CommandBars.h"
+#include "controls/DockingPanes.h"
+#include "controls/IconStore.h"
+#include "controls/StatusBar.h"
+#include "controls/TabbedWorkspace.h"
+#include "core/cRegistry.h"
+#include "core/clsCommonData.h"
+#include "core/clsData.h"
+#include "core/modDevelopeFunction.h"
+#include "core/modInitial.h"
+#include "core/modTools.h"
+#include "platform/AnsiCodec.h"
+#include "platform/RegistryView.h"
+#include "web/BrowserPage.h"
+#include "web/cWebBrowser.h"
+#include "web/clsActStatus.h"
+#include "web/clsRecentClosedPages.h"
+#include "web/cltWebPage.h"
+#include "web/modURLHandle.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFont>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineHttpRequest>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+const char* const kToolBarTitle = "浏览器基本功能";
+const char* const kNewPageCaption = "新页面";
+const char* const kTypedUrlsKey = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+const char* const kStartPageKey = "Software\\Microsoft\\Internet Explorer\\Main";
+const char* const kDefaultInnerPage = "rcp";
+// Image of an address without a site icon.
+constexpr int kDefaultPageIcon = 799;
+// A window that nobody shows still navigates after this long instead of keeping its caller
+// waiting for ever.
+constexpr int kInitialWaitLimitMs = 5000;
+
+QList<frmBrowser*>& openWindows() {
+    static QList<frmBrowser*> windows;
+    return windows;
+}
+
+std::function<void(frmBrowser*, CommandBar*)>& favoritesFiller() {
+    static std::function<void(frmBrowser*, CommandBar*)> fill;
+    return fill;
+}
+
+std::function<void(frmBrowser*, CommandBarControl*)>& favoritesRunner() {
+    static std::function<void(frmBrowser*, CommandBarControl*)> run;
+    return run;
+}
+
+std::function<void(frmBrowser*, CommandBar*)>& assistantInitialiser() {
+    static std::function<void(frmBrowser*, CommandBar*)> init;
+    return init;
+}
+
+QIcon storeIcon(int number) {
+    return modInitial::gIconStore ? modInitial::gIconStore->icon(number) : QIcon();
+}
+
+bool isBlank(const QUrl& url) {
+    return url.toString() == QLatin1String("about:blank");
+}
+
+// A menu shows "&" as a mnemonic mark; titles are shown as they are.
+QString menuCaption(const QString& text) {
+    QString caption = text;
+    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return caption;
+}
+
+QString rcpHtml(const QString& name) {
+    if (name != QLatin1String(kDefaultInnerPage) || !modInitial::gData)
+        return QString();
+    clsCommonData* common = modInitial::gData->CommonData();
+    if (!common || common->XMLNode.isNull())
+        return QString();
+    const XmlNode node = common->XMLNode.selectSingleNode(QStringLiteral("prehtml/rcp"));
+    return node.isNull() ? QString() : node.text();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Creation and release
+
+frmBrowser::frmBrowser(QWidget* parent) : QWidget(parent) {
+    openWindows().append(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    mCaption = QString::fromUtf8(kNewPageCaption);
+    setWindowTitle(mCaption);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    mInner = new QMainWindow(this);
+    // A main window always makes itself a window of its own; this one lives inside the tab.
+    mInner->setWindowFlags(Qt::Widget);
+    layout->addWidget(mInner);
+    mContainer = new QWidget(mInner);
+    mInner->setCentralWidget(mContainer);
+    mContainer->installEventFilter(this);
+
+    mHost = new cWebBrowser(this);
+    // No 3D border, flat scroll bars.
+    mHost->setHostInfo(mHost->HostInfo() | 0x84);
+    mHost->INIAll(this, mContainer);
+    connectEngine();
+    buildCommandBars();
+    buildStatusBar();
+    mLoaded = true;
+    showDefaultIcon();
+    HistoryLogConnect();
+    try {
+        if (modInitial::gData) {
+            if (clsActStatus* status = ActStatusOf(modInitial::gData->UserData())) {
+                RecentclosedPages = status->RecentlyClosedPages();
+                if (RecentclosedPages)
+                    connect(RecentclosedPages, &clsRecentClosedPages::Changed, this,
+                            &frmBrowser::onRecentlyClosedChanged);
+            }
+        }
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("Load"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+frmBrowser::~frmBrowser() {
+    openWindows().removeAll(this);
+    if (!mReleased)
+        releaseWindow();
+}
+
+QList<frmBrowser*> frmBrowser::AllWindows() {
+    return openWindows();
+}
+
+void frmBrowser::CloseAllWindows() {
+    const QList<frmBrowser*> windows = openWindows();
+    for (frmBrowser* window : windows) {
+        QPointer<frmBrowser> alive(window);
+        if (alive)
+            alive->RequestClose(true);
+    }
+}
+
+void frmBrowser::connectEngine() {
+    BrowserPage* browserPage = mHost->page();
+    QWebEngineView* view = mHost->WBCtrl();
+    if (!browserPage || !view)
+        return;
+    browserPage->NavigationHandler = [this](const QUrl& url, QWebEnginePage::NavigationType type,
+                                            bool isMainFrame) {
+        return onNavigationRequest(url, int(type), isMainFrame);
+    };
+    browserPage->NewWindowHandler = [this](QWebEnginePage::WebWindowType) { return onNewWindowRequest(); };
+    connect(browserPage, &QWebEnginePage::urlChanged, this, &frmBrowser::onUrlChanged);
+    connect(browserPage, &QWebEnginePage::loadStarted, this, &frmBrowser::onLoadStarted);
+    connect(browserPage, &QWebEnginePage::loadProgress, this, &frmBrowser::onLoadProgress);
+    connect(browserPage, &QWebEnginePage::loadFinished, this, &frmBrowser::onLoadFinished);
+    connect(browserPage, &QWebEnginePage::titleChanged, this, &frmBrowser::onTitleChanged);
+    connect(browserPage, &QWebEnginePage::iconChanged, this, &frmBrowser::onSiteIconChanged);
+    connect(browserPage, &QWebEnginePage::windowCloseRequested, this, &frmBrowser::onWindowCloseRequested);
+    connect(browserPage, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
+        if (StatusBarPane* pane = mBars ? mBars->statusBar()->FindPane(PaneStatusText) : nullptr)
+            pane->setText(url);
+    });
+}
+
+void frmBrowser::buildCommandBars() {
+    mBars = new CommandBars(mInner);
+    if (modInitial::gIconStore)
+        mBars->SetIconStore(modInitial::gIconStore);
+    CommandBar* bar = mBars->Add(QString::fromUtf8(kToolBarTitle), CommandBars::Top);
+    if (QToolBar* toolBar = bar->toolBar()) {
+        toolBar->setMovable(false);
+        toolBar->setFloatable(false);
+    }
+
+    bar->Add(CommandBarControl::Button, IdNewPage, QStringLiteral("新建"));
+    mBack = bar->Add(CommandBarControl::SplitButtonPopup, IdBack, QStringLiteral("后退"));
+    mForward = bar->Add(CommandBarControl::SplitButtonPopup, IdForward, QStringLiteral("前进"));
+    mBack->setEnabled(false);
+    mForward->setEnabled(false);
+    bar->Add(CommandBarControl::Button, IdStop, QStringLiteral("停止"));
+    bar->Add(CommandBarControl::Button, IdRefresh, QStringLiteral("刷新"));
+    bar->Add(CommandBarControl::Button, IdHome, QStringLiteral("主页"));
+
+    CommandBarControl* favorites = bar->Add(CommandBarControl::Popup, IdFavorites, QStringLiteral("收藏夹"));
+    favorites->setBeginGroup(true);
+    favorites->setStyle(CommandBarControl::StyleIconAndCaption);
+    CommandBarControl* add = favorites->CommandBar()->Add(CommandBarControl::Button, IdAddFavorite,
+                                                          QStringLiteral("添加到收藏..."));
+    add->setTooltipText(QStringLiteral("添加当前页到收藏夹"));
+    CommandBarControl* organize = favorites->CommandBar()->Add(CommandBarControl::Button, IdOrganizeFavorites,
+                                                               QStringLiteral("整理收藏夹..."));
+    organize->setTooltipText(QStringLiteral("打开收藏文件夹"));
+
+    mAddress = bar->Add(CommandBarControl::ComboBox, IdAddress, QStringLiteral("URL"));
+    mAddress->setTooltipText(QStringLiteral("请输入网址"));
+    if (QComboBox* combo = mAddress->comboBox()) {
+        combo->setFont(QFont(QStringLiteral("Arial")));
+        combo->setMinimumWidth(240);
+        mAddressIcon = new QAction(storeIcon(kDefaultPageIcon), QString(), combo);
+        combo->lineEdit()->addAction(mAddressIcon, QLineEdit::LeadingPosition);
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this] { mAddressEdited = true; });
+        connect(combo, &QComboBox::activated, this, &frmBrowser::onAddressChosen);
+        // The list's window hides before the choice is reported; the flag lives until then.
+        if (QWidget* list = combo->view() ? combo->view()->window() : nullptr)
+            list->installEventFilter(this);
+    }
+
+    CommandBarControl* search = bar->Add(CommandBarControl::Button, IdSearch, QStringLiteral("搜索"));
+    search->setBeginGroup(true);
+    search->setTooltipText(QStringLiteral("打开超强搜索面板"));
+    search->setStyle(CommandBarControl::StyleIconAndCaption);
+    CommandBarControl* assistant =
+        bar->Add(CommandBarControl::ButtonPopup, IdAssistant, QStringLiteral("助手"));
+    assistant->setTooltipText(QStringLiteral("提供超强的办公助手功能"));
+    assistant->setStyle(CommandBarControl::StyleIconAndCaption);
+
+    CommandBarControl* tools = bar->Add(CommandBarControl::Popup, IdTools, QStringLiteral("工具"));
+    tools->setStyle(CommandBarControl::StyleIconAndCaption);
+    CommandBar* toolsMenu = tools->CommandBar();
+    toolsMenu->Add(CommandBarControl::Button, IdPrint, QStringLiteral("打印..."));
+    toolsMenu->Add(CommandBarControl::Button, IdPrintPreview, QStringLiteral("打印预览"));
+    toolsMenu->Add(CommandBarControl::Button, IdPageSetup, QStringLiteral("页面设置"));
+    toolsMenu->Add(CommandBarControl::Button, IdSaveAs, QStringLiteral("另存为..."))->setBeginGroup(true);
+    toolsMenu->Add(CommandBarControl::Button, IdInternetOptions, QStringLiteral("Internet选项"))
+        ->setBeginGroup(true);
+
+    connect(mBars, &CommandBars::Execute, this, &frmBrowser::onExecute);
+    connect(mBars, &CommandBars::InitCommandsPopup, this, &frmBrowser::onInitPopup);
+    connect(mBars, &CommandBars::ComboBoxDropDown, this, [this](CommandBarControl* control) {
+        if (control == mAddress)
+            onAddressDropDown();
+    });
+    mBars->RecalcLayout();
+}
+
+void frmBrowser::buildStatusBar() {
+    StatusBar* status = mBars->statusBar();
+    status->AddPane(PaneMain)->setVisible(false);
+    status->AddPane(PaneStatusText)->setWidth(500);
+    StatusBarPane* progress = status->AddProgressPane(PaneProgress);
+    progress->setWidth(150);
+    progress->setVisible(false);
+    status->bar()->setVisible(true);
+}
+
+void frmBrowser::releaseWindow() {
+    mReleased = true;
+    if (RecentclosedPages)
+        disconnect(RecentclosedPages, nullptr, this, nullptr);
+    RecentclosedPages = nullptr;
+    if (mHost)
+        mHost->pvReleaseWBControl();
+}
+
+QWebEngineView* frmBrowser::WebBrowser() const {
+    return mHost ? mHost->WBCtrl() : nullptr;
+}
+
+QWebEnginePage* frmBrowser::page() const {
+    return mHost ? mHost->page() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events
+
+bool frmBrowser::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Show:
+    case QEvent::WindowActivate:
+        finishInitialising();
+        break;
+    case QEvent::ParentChange:
+        attachFrame(qobject_cast<QMdiSubWindow*>(parentWidget()));
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void frmBrowser::finishInitialising() {
+    mInitialising = false;
+}
+
+void frmBrowser::waitWhileInitialising() {
+    if (!mInitialising)
+        return;
+    QPointer<frmBrowser> self(this);
+    QElapsedTimer waited;
+    waited.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!self || !self->mInitialising || waited.elapsed() >= kInitialWaitLimitMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+}
+
+void frmBrowser::attachFrame(QMdiSubWindow* frame) {
+    if (frame == mFrame)
+        return;
+    if (mFrame)
+        mFrame->removeEventFilter(this);
+    mFrame = frame;
+    if (!frame)
+        return;
+    // The frame's close (its tab's close button) is a close request of this window.
+    frame->installEventFilter(this);
+    frame->setWindowTitle(mCaption);
+    frame->setWindowIcon(mSmallIcon);
+}
+
+bool frmBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mContainer && event->type() == QEvent::Resize) {
+        if (!mClosing && mHost)
+            mHost->ResizeWeb(mContainer->rect());
+        return false;
+    }
+    if (watched == mFrame && event->type() == QEvent::Close) {
+        if (mReleased)
+            return false;
+        if (!closeRequest(QCoreApplication::closingDown())) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::Hide && mAddress && mAddress->comboBox() && mAddress->comboBox()->view() &&
+        watched == mAddress->comboBox()->view()->window()) {
+        QTimer::singleShot(0, this, [this] { mAddressListOpen = false; });
+        return false;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmBrowser::closeEvent(QCloseEvent* event) {
+    if (mReleased) {
+        event->accept();
+        return;
+    }
+    // A close from the system (the window manager, the session ending) is no close command of
+    // the program, so it never turns the window into the "rcp" page.
+    const bool fromApplication = QCoreApplication::closingDown() || event->spontaneous();
+    if (closeRequest(fromApplication))
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Navigation
+
+void frmBrowser::goURL(const QString& strURL, const NavigateOptions& options) {
+    QPointer<frmBrowser> self(this);
+    waitWhileInitialising();
+    if (!self || mReleased || !page())
+        return;
+    // An ordinary page never sees the host object.
+    if (mInnerPage)
+        showDefaultIcon();
+    mInnerPage = false;
+    mWritingInner = false;
+    mHost->SetExternalPublished(false);
+    mHost->set_m_bContextMenu(true);
+    showAddress(strURL, true);
+    mAddressEdited = false;
+
+    const QUrl url(strURL.trimmed());
+    if (!url.isEmpty()) {
+        if (!options.PostData) {
+            page()->load(url);
+        } else {
+            QWebEngineHttpRequest request(url, QWebEngineHttpRequest::Post);
+            request.setPostData(AnsiCodec::fromUnicode(*options.PostData));
+            if (options.Headers) {
+                // The header text is CR LF separated "Name: value" lines, ended by CR LF.
+                const QString headers = *options.Headers + QStringLiteral("\r\n");
+                const QStringList lines = headers.split(QLatin1Char('\n'));
+                for (QString line : lines) {
+                    line = line.trimmed();
+                    const qsizetype colon = line.indexOf(QLatin1Char(':'));
+                    if (line.isEmpty() || colon <= 0)
+                        continue;
+                    request.setHeader(line.left(colon).trimmed().toLatin1(),
+                                      AnsiCodec::fromUnicode(line.mid(colon + 1).trimmed()));
+                }
+            }
+            page()->load(request);
+        }
+    }
+    mNavigated = true;
+    mInnerPage = false;
+}
+
+void frmBrowser::GoInnerPage(const QString& InnerPageName) {
+    QPointer<frmBrowser> self(this);
+    waitWhileInitialising();
+    if (!self || mReleased || !page())
+        return;
+    mInnerPage = true;
+    mInnerPageWritten = false;
+    strInnerPageName = InnerPageName;
+    mHost->set_m_bContextMenu(false);
+    showProgramIcon();
+    showAddress(QString(), true);
+    mAddressEdited = false;
+    const QUrl current = page()->url();
+    if (current.isEmpty() || mHost->ExternalPublished()) {
+        // No ordinary document is there that could see the host object.
+        writeInnerPage();
+    } else {
+        // The host object is published to the document that is there when it is published, so
+        // an ordinary page goes first: the internal page is written into a fresh blank document.
+        mHost->SetExternalPublished(false);
+        page()->load(QUrl(QStringLiteral("about:blank")));
+    }
+}
+
+void frmBrowser::writeInnerPage() {
+    if (!page())
+        return;
+    // The page lists local thumbnails and opens the closed pages' addresses from a local
+    // document; both need the local-content permissions while it is shown.
+    page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    mHost->SetExternalPublished(true);
+    mWritingInner = true;
+    mHost->setHtmlDirect(rcpHtml(strInnerPageName), innerBaseUrl());
+    mInnerPageWritten = true;
+}
+
+QUrl frmBrowser::innerBaseUrl() const {
+    // Relative addresses of the internal page, and its thumbnails as file: addresses, resolve in
+    // the program's data folder.
+    return QUrl::fromLocalFile(modInitial::AppPath() + QStringLiteral("/Data/"));
+}
+
+bool frmBrowser::isInnerUrl(const QUrl& url) const {
+    if (url.scheme() == QLatin1String("data"))
+        return true;
+    return url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == innerBaseUrl();
+}
+
+QString frmBrowser::displayAddress(const QUrl& url) const {
+    if (url.isEmpty() || isBlank(url) || (mInnerPage && isInnerUrl(url)))
+        return QString();
+    return url.toString();
+}
+
+bool frmBrowser::onNavigationRequest(const QUrl& url, int type, bool isMainFrame) {
+    try {
+        if (!isMainFrame)
+            return true;
+        if (mReleased)
+            return false;
+        const auto navigation = QWebEnginePage::NavigationType(type);
+        if (mWritingInner && url.scheme() == QLatin1String("data")) {
+            // The internal page being written.
+            mWritingInner = false;
+            return true;
+        }
+        const QUrl current = page() ? page()->url() : QUrl();
+        if (mInnerPage && url.hasFragment() &&
+            url.adjusted(QUrl::RemoveFragment) == current.adjusted(QUrl::RemoveFragment)) {
+            // A jump inside the internal page keeps it what it is.
+            return true;
+        }
+        if (isInnerUrl(url) && (navigation == QWebEnginePage::NavigationTypeBackForward ||
+                                navigation == QWebEnginePage::NavigationTypeReload)) {
+            // The internal page is written, not loaded: returning to it writes it anew, with the
+            // host object and a current list.
+            const QString name =
+                strInnerPageName.isEmpty() ? QString::fromLatin1(kDefaultInnerPage) : strInnerPageName;
+            QTimer::singleShot(0, this, [this, name] { GoInnerPage(name); });
+            return false;
+        }
+        // An ordinary page: the host object goes before the page arrives.
+        if (mInnerPage) {
+            mInnerPage = false;
+            showDefaultIcon();
+        }
+        mHost->SetExternalPublished(false);
+        mHost->set_m_bContextMenu(true);
+        if (navigation == QWebEnginePage::NavigationTypeLinkClicked)
+            mAddressEdited = false;
+        if (!AddressBoxActive())
+            showAddress(url.toString(), false);
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("BeforeNavigate2"), QString::fromLocal8Bit(e.what()));
+    }
+    return true;
+}
+
+QWebEnginePage* frmBrowser::onNewWindowRequest() {
+    if (mClosing || mReleased)
+        return nullptr;
+    try {
+        frmBrowser* window = cltWebPage::Global()->Add(QString());
+        return window ? window->page() : nullptr;
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("NewWindow3"), QString::fromLocal8Bit(e.what()));
+        return nullptr;
+    }
+}
+
+void frmBrowser::onUrlChanged(const QUrl& url) {
+    try {
+        if (skipBlankStep(url))
+            return;
+        if (mInnerPage && mInnerPageWritten && !mWritingInner && isBlank(url)) {
+            // The history went back to the blank document that preceded the internal page.
+            mInnerPage = false;
+            mHost->SetExternalPublished(false);
+            mHost->set_m_bContextMenu(true);
+            showDefaultIcon();
+        }
+        if (!mInnerPage) {
+            // Local documents may reach remote addresses only while the internal page is shown;
+            // the new document has arrived, so that ends now.
+            page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+            if (!AddressBoxActive())
+                showAddress(displayAddress(url), false);
+        }
+        updateHistoryButtons();
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("NavigateComplete2"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+bool frmBrowser::skipBlankStep(const QUrl& url) {
+    QWebEngineHistory* history = page() ? page()->history() : nullptr;
+    if (!history)
+        return false;
+    const int index = history->currentItemIndex();
+    const int previous = mHistoryIndex;
+    mHistoryIndex = index;
+    // The blank document written before an internal page (so that the page before it never saw
+    // the host object) is no page of its own: travelling through the history passes over it.
+    // It is the entry right before an internal page's entry.
+    if (!isBlank(url) || (mInnerPage && !mInnerPageWritten) || index + 1 >= history->count() ||
+        history->itemAt(index + 1).url().scheme() != QLatin1String("data"))
+        return false;
+    const int target = previous > index ? index - 1 : index + 1;
+    if (target < 0 || target >= history->count())
+        return false;
+    QTimer::singleShot(0, this, [this, target] {
+        QWebEngineHistory* now = page() ? page()->history() : nullptr;
+        if (now && target < now->count())
+            now->goToItem(now->itemAt(target));
+    });
+    return true;
+}
+
+void frmBrowser::onLoadStarted() {
+    if (StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress)) {
+        pane->setProgressRange(100);
+        pane->setProgressValue(0);
+        pane->setVisible(true);
+    }
+}
+
+void frmBrowser::onLoadProgress(int progress) {
+    StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress);
+    if (!pane)
+        return;
+    pane->setProgressRange(100);
+    pane->setVisible(true);
+    if (progress >= 0 && progress <= 100)
+        pane->setProgressValue(progress);
+}
+
+void frmBrowser::onLoadFinished(bool ok) {
+    try {
+        if (StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress))
+            pane->setVisible(false);
+        updateHistoryButtons();
+        if (mReleased || !page())
+            return;
+        if (mInnerPage) {
+            // The blank document is there: now the internal page can be written into it.
+            if (!mInnerPageWritten && ok && isBlank(page()->url()))
+                writeInnerPage();
+            return;
+        }
+        if (!ok)
+            return;
+        const QUrl url = page()->url();
+        if (!AddressBoxActive())
+            showAddress(displayAddress(url), false);
+        if (modInitial::gData && !url.isEmpty() && !isInnerUrl(url)) {
+            if (clsActStatus* status = ActStatusOf(modInitial::gData->UserData()))
+                status->UpdateOpenedPage(this, url.toString());
+        }
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("DocumentComplete"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void frmBrowser::onTitleChanged(const QString& title) {
+    // While the internal page is written the engine reports its address as a title first.
+    if (mInnerPage && (title.startsWith(QLatin1String("data:")) || QUrl(title) == innerBaseUrl()))
+        return;
+    if (title.isEmpty() || title == QLatin1String("about:blank"))
+        setCaption(QString::fromUtf8(kNewPageCaption));
+    else
+        setCaption(title);
+}
+
+void frmBrowser::setCaption(const QString& caption) {
+    mCaption = caption;
+    setWindowTitle(caption);
+    if (mFrame)
+        mFrame->setWindowTitle(caption);
+    emit titleChanged(caption);
+}
+
+void frmBrowser::onSiteIconChanged(const QIcon& icon) {
+    if (mInnerPage || mReleased)
+        return;
+    if (icon.isNull()) {
+        showDefaultIcon();
+        return;
+    }
+    setSmallIcon(icon);
+    mSiteIconSet = true;
+    mDefaultIconShown = false;
+    if (mAddressIcon)
+        mAddressIcon->setIcon(icon);
+}
+
+void frmBrowser::setSmallIcon(const QIcon& icon) {
+    mSmallIcon = icon;
+    setWindowIcon(icon);
+    if (mFrame)
+        mFrame->setWindowIcon(icon);
+    emit iconChanged(icon);
+}
+
+void frmBrowser::showDefaultIcon() {
+    const QIcon icon =
+        !modInitial::gIEIconSmall.isNull() ? modInitial::gIEIconSmall : storeIcon(kDefaultPageIcon);
+    setSmallIcon(icon);
+    mSiteIconSet = false;
+    mDefaultIconShown = true;
+    if (mAddressIcon)
+        mAddressIcon->setIcon(storeIcon(kDefaultPageIcon));
+}
+
+void frmBrowser::showProgramIcon() {
+    const QIcon program = QApplication::windowIcon();
+    if (program.isNull()) {
+        showDefaultIcon();
+        return;
+    }
+    setSmallIcon(program);
+    mSiteIconSet = false;
+    mDefaultIconShown = false;
+    if (mAddressIcon)
+        mAddressIcon->setIcon(program);
+}
+
+void frmBrowser::onWindowCloseRequested() {
+    // The page's own window.close(): the window goes as if closed by the program, once the
+    // engine has returned from telling us.
+    QTimer::singleShot(0, this, [this] {
+        if (!mReleased)
+            RequestClose(false);
+    });
+}
+
+void frmBrowser::onRecentlyClosedChanged() {
+    if (mClosing || mReleased || !mInnerPage || strInnerPageName != QLatin1String(kDefaultInnerPage) ||
+        mInnerRefreshPending)
+        return;
+    // Several changes in a row (a close adds, a full list drops the oldest) show the page once.
+    mInnerRefreshPending = true;
+    QTimer::singleShot(0, this, [this] {
+        mInnerRefreshPending = false;
+        if (!mClosing && !mReleased && mInnerPage && strInnerPageName == QLatin1String(kDefaultInnerPage))
+            GoInnerPage(strInnerPageName);
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Address box
+
+QString frmBrowser::AddressText() const {
+    return mAddress && mAddress->comboBox() ? mAddress->comboBox()->currentText() : QString();
+}
+
+bool frmBrowser::AddressBoxActive() const {
+    QComboBox* combo = mAddress ? mAddress->comboBox() : nullptr;
+    if (!combo)
+        return false;
+    return mAddressEdited || combo->hasFocus() || (combo->lineEdit() && combo->lineEdit()->hasFocus());
+}
+
+void frmBrowser::showAddress(const QString& address, bool force) {
+    QComboBox* combo = mAddress ? mAddress->comboBox() : nullptr;
+    if (!combo || (!force && AddressBoxActive()))
+        return;
+    if (combo->currentText() != address)
+        combo->setEditText(address);
+}
+
+void frmBrowser::onAddressDropDown() {
+    QComboBox* combo = mAddress ? mAddress->comboBox() : nullptr;
+    if (!combo)
+        return;
+    try {
+        const QString text = combo->currentText();
+        const bool edited = mAddressEdited;
+        combo->clear();
+        cRegistry registry;
+        registry.ClassKey = HKEY_CURRENT_USER;
+        registry.SectionKey = QString::fromLatin1(kTypedUrlsKey);
+        QStringList names;
+        int count = 0;
+        registry.EnumerateValues(names, count);
+        const QIcon icon = storeIcon(kDefaultPageIcon);
+        for (const QString& name : std::as_const(names)) {
+            registry.ValueKey = name;
+            const QString address = registry.Value().toString().trimmed();
+            if (!address.isEmpty())
+                combo->addItem(icon, address);
+        }
+        combo->setEditText(text);
+        mAddressEdited = edited;
+        mAddressListOpen = true;
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("AddressDropDown"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void frmBrowser::onAddressChosen(int index) {
+    QComboBox* combo = mAddress ? mAddress->comboBox() : nullptr;
+    if (!combo || !mAddressListOpen || index < 0)
+        return;
+    mAddressListOpen = false;
+    const QString address = combo->itemText(index);
+    if (!address.isEmpty())
+        goURL(address);
+}
+
+void frmBrowser::onAddressEnter() {
+    const QString address = modURLHandle::AddressWithScheme(AddressText());
+    if (address.isEmpty())
+        return;
+    mAddressListOpen = false;
+    RegistryView::instance().addTypedUrl(address);
+    goURL(address);
+    // The user is done with the box; the page takes the keys again.
+    if (mHost)
+        mHost->setFocus(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void frmBrowser::onExecute(CommandBarControl* control) {
+    if (!control || mReleased)
+        return;
+    try {
+        QWebEnginePage* current = page();
+        switch (control->Id()) {
+        case IdNewPage:
+            cltWebPage::Global()->OpenNewPage();
+            break;
+        case IdBack:
+            if (current)
+                current->triggerAction(QWebEnginePage::Back);
+            break;
+        case IdForward:
+            if (current)
+                current->triggerAction(QWebEnginePage::Forward);
+            break;
+        case IdStop:
+            if (current)
+                current->triggerAction(QWebEnginePage::Stop);
+            break;
+        case IdRefresh:
+            if (mInnerPage)
+                GoInnerPage(strInnerPageName);
+            else if (current)
+                current->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+            break;
+        case IdHome:
+            goHome();
+            break;
+        case IdAddFavorite:
+            mHost->Exec(cWebBrowser::CmdAddFavorite);
+            break;
+        case IdOrganizeFavorites:
+        case IdFavoriteEntry:
+            if (favoritesRunner())
+                favoritesRunner()(this, control);
+            break;
+        case IdAddress:
+            onAddressEnter();
+            break;
+        case IdSearch:
+            if (modInitial::gDockingPanes)
+                modInitial::gDockingPanes->ShowPane(SearchPaneId);
+            break;
+        case IdPrint:
+            mHost->Exec(cWebBrowser::CmdPrint);
+            break;
+        case IdPrintPreview:
+            mHost->Exec(cWebBrowser::CmdPrintPreview);
+            break;
+        case IdPageSetup:
+            mHost->Exec(cWebBrowser::CmdPageSetup);
+            break;
+        case IdSaveAs:
+            mHost->Exec(cWebBrowser::CmdSaveAs);
+            break;
+        case IdInternetOptions:
+            openNetworkSettings();
+            break;
+        case IdHistoryEntry:
+            WebHistoryGo(control->Tag().toInt());
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("Execute"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void frmBrowser::onInitPopup(CommandBar* popup) {
+    if (!popup || mReleased)
+        return;
+    try {
+        CommandBarControl* owner = popup->ParentControl();
+        const int id = owner ? owner->Id() : 0;
+        if (owner == mBack) {
+            SetHistoryButton(HistoryBack, popup);
+        } else if (owner == mForward) {
+            SetHistoryButton(HistoryForward, popup);
+        } else if (id == IdFavorites || id == IdFavoriteFolder) {
+            const QList<CommandBarControl*> controls = popup->Controls();
+            for (CommandBarControl* control : controls) {
+                if (control->Id() == IdFavoriteEntry || control->Id() == IdFavoriteFolder)
+                    popup->Remove(control);
+            }
+            if (favoritesFiller())
+                favoritesFiller()(this, popup);
+        } else if (id == IdAssistant && !mAssistantInitialised) {
+            mAssistantInitialised = true;
+            if (assistantInitialiser())
+                assistantInitialiser()(this, popup);
+        }
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("InitCommandsPopup"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void frmBrowser::SetFavoritesMenuHandler(std::function<void(frmBrowser*, CommandBar*)> fill,
+                                         std::function<void(frmBrowser*, CommandBarControl*)> run) {
+    favoritesFiller() = std::move(fill);
+    favoritesRunner() = std::move(run);
+}
+
+void frmBrowser::SetAssistantMenuHandler(std::function<void(frmBrowser*, CommandBar*)> init) {
+    assistantInitialiser() = std::move(init);
+}
+
+void frmBrowser::goHome() {
+    // The start page of the registry when one is set, the program's own new-tab page otherwise.
+    cRegistry registry;
+    registry.ClassKey = HKEY_CURRENT_USER;
+    registry.SectionKey = QString::fromLatin1(kStartPageKey);
+    registry.ValueKey = QStringLiteral("Start Page");
+    const QString start = registry.Value().toString().trimmed();
+    if (start.isEmpty() || start == QLatin1String("about:blank"))
+        GoInnerPage(QString::fromLatin1(kDefaultInnerPage));
+    else
+        goURL(modURLHandle::AddressWithScheme(start));
+}
+
+void frmBrowser::openNetworkSettings() {
+    // The desktop's own network (proxy) settings, as the engine follows the desktop's proxy.
+    struct Candidate {
+        const char* program;
+        QStringList arguments;
+    };
+    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower();
+    QList<Candidate> candidates;
+    const QList<Candidate> kde = {{"systemsettings", {QStringLiteral("kcm_proxy")}},
+                                  {"systemsettings5", {QStringLiteral("proxy")}},
+                                  {"kcmshell5", {QStringLiteral("proxy")}}};
+    const QList<Candidate> gnome = {{"gnome-control-center", {QStringLiteral("network")}},
+                                    {"cinnamon-settings", {QStringLiteral("network")}}};
+    if (desktop.contains(QLatin1String("kde")))
+        candidates = kde + gnome;
+    else
+        candidates = gnome + kde;
+    for (const Candidate& candidate : std::as_const(candidates)) {
+        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate.program));
+        if (!program.isEmpty() && QProcess::startDetached(program, candidate.arguments))
+            return;
+    }
+    reportError(QStringLiteral("InternetOptions"), QStringLiteral("no network settings program found"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// History
+
+bool frmBrowser::HistoryLogConnect() {
+    return page() && page()->history();
+}
+
+void frmBrowser::updateHistoryButtons() {
+    QWebEngineHistory* history = page() ? page()->history() : nullptr;
+    if (mBack)
+        mBack->setEnabled(history && history->canGoBack());
+    if (mForward)
+        mForward->setEnabled(history && history->canGoForward());
+}
+
+void frmBrowser::SetHistoryButton(int flags, CommandBar* menu) {
+    if (!menu)
+        return;
+    menu->DeleteAll();
+    QWebEngineHistory* history = page() ? page()->history() : nullptr;
+    if (!history)
+        return;
+    QList<QWebEngineHistoryItem> items;
+    int direction = 0;
+    if (flags & HistoryBack) {
+        // Oldest first from the engine; the menu starts with the nearest entry.
+        items = history->backItems(MaxHistoryEntries);
+        std::reverse(items.begin(), items.end());
+        direction = -1;
+    } else if (flags & HistoryForward) {
+        items = history->forwardItems(MaxHistoryEntries);
+        direction = 1;
+    }
+    int step = 0;
+    for (const QWebEngineHistoryItem& item : std::as_const(items)) {
+        step += direction;
+        QString caption = item.title().trimmed();
+        if (caption.isEmpty())
+            caption = item.url().toString().trimmed();
+        CommandBarControl* entry = menu->Add(CommandBarControl::Button, IdHistoryEntry, menuCaption(caption));
+        entry->setTag(step);
+    }
+}
+
+void frmBrowser::WebHistoryGo(int step) {
+    try {
+        QWebEngineHistory* history = page() ? page()->history() : nullptr;
+        if (!history || step == 0)
+            return;
+        const int target = history->currentItemIndex() + step;
+        if (target < 0 || target >= history->count())
+            return;
+        history->goToItem(history->itemAt(target));
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("WebHistoryGo"), QString::fromLocal8Bit(e.what()));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing
+
+bool frmBrowser::RequestClose(bool fromApplication) {
+    if (!mReleased && !closeRequest(fromApplication))
+        return false;
+    // Released: the frame (with its tab) or the window itself goes.
+    if (mFrame)
+        mFrame->close();
+    else
+        close();
+    return true;
+}
+
+clsRecentClosedPages* frmBrowser::recentlyClosedList() {
+    if (RecentclosedPages)
+        return RecentclosedPages;
+    if (!modInitial::gData)
+        return nullptr;
+    clsActStatus* status = ActStatusOf(modInitial::gData->UserData());
+    return status ? status->RecentlyClosedPages() : nullptr;
+}
+
+void frmBrowser::recordClosedPage() {
+    if (mInnerPage || !page())
+        return;
+    // The page's own address: what the user may have typed into the box without going there
+    // is no page that was closed.
+    const QUrl url = page()->url();
+    if (url.isEmpty() || isBlank(url) || isInnerUrl(url))
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString handle = cWebBrowser::WindowHandle(this);
+    const QString key = QString::number(modTools::GetTimeSerial(now)) + handle;
+    const QString thumbnail =
+        modInitial::AppPath() + QStringLiteral("/Cache/") + key + QStringLiteral(".bmp");
+    bool saved = false;
+    try {
+        saved = mHost->SaveToBmp(thumbnail);
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("SaveToBmp"), QString::fromLocal8Bit(e.what()));
+    }
+    if (clsRecentClosedPages* list = recentlyClosedList())
+        list->Add(now, url.toString(), mCaption, QString(), saved ? thumbnail : QString(), handle, key);
+}
+
+bool frmBrowser::closeRequest(bool fromApplication) {
+    if (mReleased)
+        return true;
+    mClosing = true;
+    try {
+        // When the whole program closes, the user data has already been saved: a record made
+        // now would be lost and its thumbnail left behind in Cache, so nothing is recorded.
+        if (!fromApplication)
+            recordClosedPage();
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("QueryUnload"), QString::fromLocal8Bit(e.what()));
+    }
+    bool lastTab = false;
+    try {
+        TabbedWorkspace* workspace = modInitial::gWorkspace;
+        lastTab =
+            !fromApplication && workspace && workspace->TabIndexOf(this) >= 0 && workspace->TabCount() == 1;
+    } catch (const std::exception& e) {
+        reportError(QStringLiteral("QueryUnload"), QString::fromLocal8Bit(e.what()));
+    }
+    if (lastTab) {
+        // The last tab stays, with the new-tab page; the window takes pop-ups and list changes
+        // again.
+        mClosing = false;
+        GoInnerPage(strInnerPageName.isEmpty() ? QString::fromLatin1(kDefaultInnerPage) : strInnerPageName);
+        return false;
+    }
+    hide();
+    releaseWindow();
+    return true;
+}
+
+void frmBrowser::reportError(const QString& where, const QString& what) {
+    if (!modInitial::gIsDevelopMode)
+        return;
+    try {
+        modDevelopeFunction::WriteLog(QStringLiteral("frmBrowser ") + where + QStringLiteral(": ") + what);
+    } catch (const std::exception&) {
+    }
+}

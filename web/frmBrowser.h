@@ -1,0 +1,198 @@
+#pragma once
+#include "web/NavigateOptions.h"
+
+#include <QIcon>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class CommandBars;
+class CommandBarControl;
+class CommandBar;
+class QComboBox;
+class QMainWindow;
+class QMdiSubWindow;
+class QWebEngineView;
+class QWebEnginePage;
+class cWebBrowser;
+class clsRecentClosedPages;
+
+// A browser window: one tab of the main window with the navigation tool bar "浏览器基本功能",
+// the address box, a status bar and the page. It records its address in the session state,
+// keeps its icon with the site, opens pop-ups in new tabs and, when closed, records the page in
+// the recently closed list with a thumbnail. It can show the internal page "rcp".
+class frmBrowser : public QWidget {
+    Q_OBJECT
+public:
+    // Command bar controls.
+    enum ControlId {
+        IdNewPage = 197,
+        IdBack = 190,
+        IdForward = 191,
+        IdStop = 192,
+        IdRefresh = 193,
+        IdHome = 194,
+        IdFavorites = 196,
+        IdAddFavorite = 206,
+        IdOrganizeFavorites = 272,
+        IdAddress = 202,
+        IdSearch = 195,
+        IdAssistant = 225,
+        IdTools = 205,
+        IdPrint = 204,
+        IdPrintPreview = 207,
+        IdPageSetup = 210,
+        IdSaveAs = 208,
+        IdInternetOptions = 216,
+        IdHistoryEntry = 217,
+        IdFavoriteEntry = 800,
+        IdFavoriteFolder = 801,
+    };
+    // History menu flags.
+    static constexpr int HistoryBack = 16;
+    static constexpr int HistoryForward = 32;
+    static constexpr int MaxHistoryEntries = 30;
+    // Status bar panes.
+    static constexpr int PaneMain = 100;
+    static constexpr int PaneStatusText = 260;
+    static constexpr int PaneProgress = 261;
+    // The main window's search pane.
+    static constexpr int SearchPaneId = 420;
+
+    explicit frmBrowser(QWidget* parent = nullptr);
+    ~frmBrowser() override;
+
+    // The engine's view (null after the window was released).
+    QWebEngineView* WebBrowser() const;
+    QWebEnginePage* page() const;
+    cWebBrowser* host() const { return mHost; }
+    bool isFirstLoad = false;
+    QString strInnerPageName;
+    bool isInnerPage() const { return mInnerPage; }
+    bool isClosing() const { return mClosing; }
+
+    // Navigates (waiting, with events running, until the window was first shown). With PostData
+    // the request is a POST of its GBK bytes with the Headers ("Name: value" lines).
+    void goURL(const QString& strURL, const NavigateOptions& options = {});
+    // Shows an internal page by name; "rcp" writes the common data's prehtml/rcp.
+    void GoInnerPage(const QString& InnerPageName);
+
+    // The address box's text, the caption.
+    QString AddressText() const;
+    QString Caption() const { return mCaption; }
+    // The icon shown for the window and its tab.
+    QIcon SmallIcon() const { return mSmallIcon; }
+    CommandBars* commandBars() const { return mBars; }
+    // True while the user works in the address box (it has the focus or was edited since the
+    // last navigation); navigations then leave its text alone.
+    bool AddressBoxActive() const;
+
+    // The close request of the window's own close command (the tab's close button) or of the
+    // program; `fromApplication` is true when the whole program closes.
+    // Returns true when the window went, false when it turned into the "rcp" page instead.
+    bool RequestClose(bool fromApplication = false);
+    // Closes every browser window as the program ends (no window turns into the "rcp" page).
+    static void CloseAllWindows();
+    static QList<frmBrowser*> AllWindows();
+
+    // The travel log is the engine's history; true when there is one.
+    bool HistoryLogConnect();
+    // History menus: at most 30 entries, relative steps -1, -2 ... back, 1, 2 ... forward.
+    void SetHistoryButton(int flags, CommandBar* menu);
+    void WebHistoryGo(int step);
+
+    // Where the favorites and assistant subsystems plug in. The favorites menu (196) and its
+    // folders (801) are filled by `fill` each time they open, after their 800/801 entries were
+    // removed; `run` gets the favorites commands (272 and the 800 entries). The assistant menu
+    // (225) is given to `init` on its first opening.
+    static void SetFavoritesMenuHandler(std::function<void(frmBrowser*, CommandBar*)> fill,
+                                        std::function<void(frmBrowser*, CommandBarControl*)> run);
+    static void SetAssistantMenuHandler(std::function<void(frmBrowser*, CommandBar*)> init);
+
+signals:
+    void titleChanged(const QString& caption);
+    void iconChanged(const QIcon& icon);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class frmBrowserPrivateAccess;
+    void buildCommandBars();
+    void buildStatusBar();
+    void connectEngine();
+    void onExecute(CommandBarControl* control);
+    void onInitPopup(CommandBar* popup);
+    void onAddressDropDown();
+    void onAddressEnter();
+    bool onNavigationRequest(const QUrl& url, int type, bool isMainFrame);
+    QWebEnginePage* onNewWindowRequest();
+    void onUrlChanged(const QUrl& url);
+    bool skipBlankStep(const QUrl& url);
+    void onLoadStarted();
+    void onLoadProgress(int progress);
+    void onLoadFinished(bool ok);
+    void onTitleChanged(const QString& title);
+    void onSiteIconChanged(const QIcon& icon);
+    void onRecentlyClosedChanged();
+    void onWindowCloseRequested();
+    void onAddressChosen(int index);
+    void updateHistoryButtons();
+    void showAddress(const QString& address, bool force);
+    void setCaption(const QString& caption);
+    void setSmallIcon(const QIcon& icon);
+    void showDefaultIcon();
+    void showProgramIcon();
+    void writeInnerPage();
+    void waitWhileInitialising();
+    void finishInitialising();
+    void goHome();
+    void openNetworkSettings();
+    void attachFrame(QMdiSubWindow* frame);
+    // The close request's steps; true when the window is released and may go.
+    bool closeRequest(bool fromApplication);
+    void recordClosedPage();
+    void releaseWindow();
+    QUrl innerBaseUrl() const;
+    bool isInnerUrl(const QUrl& url) const;
+    QString displayAddress(const QUrl& url) const;
+    clsRecentClosedPages* recentlyClosedList();
+    static void reportError(const QString& where, const QString& what);
+
+    QMainWindow* mInner = nullptr;
+    QWidget* mContainer = nullptr;
+    CommandBars* mBars = nullptr;
+    cWebBrowser* mHost = nullptr;
+    CommandBarControl* mAddress = nullptr;
+    CommandBarControl* mBack = nullptr;
+    CommandBarControl* mForward = nullptr;
+    QAction* mAddressIcon = nullptr;
+    QPointer<QMdiSubWindow> mFrame;
+    QPointer<clsRecentClosedPages> RecentclosedPages;
+    QString mCaption;
+    QIcon mSmallIcon;
+    bool mInitialising = true;
+    bool mClosing = false;
+    bool mInnerPage = false;
+    bool mInnerPageWritten = false;
+    bool mNavigated = false;
+    bool mLoaded = false;
+    bool mReleased = false;
+    // Our own write of the internal page is on its way (the next data: navigation is ours).
+    bool mWritingInner = false;
+    // The site icon of the current page is shown / the default icon is shown.
+    bool mSiteIconSet = false;
+    bool mDefaultIconShown = false;
+    bool mAddressEdited = false;
+    // The address list is open, so a chosen entry navigates.
+    bool mAddressListOpen = false;
+    bool mAssistantInitialised = false;
+    bool mInnerRefreshPending = false;
+    // The travel log's current index when the address last changed.
+    int mHistoryIndex = -1;
+};
