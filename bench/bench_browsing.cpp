@@ -48,17 +48,17 @@ bool rcpOnScreen(frmBrowser* window) {
         return false;
     bool done = false;
     bool answered = false;
-    page->runJavaScript(
-        "(function(){ if (window.__qvPainted) return true;"
-        " var ready = document.readyState === 'complete' && document.body &&"
-        "   document.body.innerText.indexOf('\u6700\u8fd1\u5173\u95ed') >= 0;"
-        " if (ready && !window.__qvFrames) { window.__qvFrames = true;"
-        "   requestAnimationFrame(function(){ requestAnimationFrame(function(){ window.__qvPainted = true; }); }); }"
-        " return false; })()",
-        [&](const QVariant& v) {
-            done = v.toBool();
-            answered = true;
-        });
+    page->runJavaScript("(function(){ if (window.__qvPainted) return true;"
+                        " var ready = document.readyState === 'complete' && document.body &&"
+                        "   document.body.innerText.indexOf('\u6700\u8fd1\u5173\u95ed') >= 0;"
+                        " if (ready && !window.__qvFrames) { window.__qvFrames = true;"
+                        "   requestAnimationFrame(function(){ requestAnimationFrame(function(){ "
+                        "window.__qvPainted = true; }); }); }"
+                        " return false; })()",
+                        [&](const QVariant& v) {
+                            done = v.toBool();
+                            answered = true;
+                        });
     waitUntil([&] { return answered; }, 5000);
     return done;
 }
@@ -92,7 +92,8 @@ qint64 treePssKiB() {
                 continue;
             const QByteArray text = stat.readAll();
             const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && std::find(tree.begin(), tree.end(), pid_t(fields[1].toInt())) != tree.end()) {
+            if (fields.size() > 1 &&
+                std::find(tree.begin(), tree.end(), pid_t(fields[1].toInt())) != tree.end()) {
                 tree.push_back(pid);
                 grew = true;
             }
@@ -127,7 +128,8 @@ int main(int argc, char** argv) {
     QDir(folder.path()).mkpath("Cache");
     QFile::copy(build + "/Data/common.dat", folder.filePath("Data/common.dat"));
     modInitial::SetAppPath(folder.path());
-    modDataFile::WriteEncryptedFile(folder.filePath("Data/User.dat"), "<data><globalinfo userid=\"\"/></data>");
+    modDataFile::WriteEncryptedFile(folder.filePath("Data/User.dat"),
+                                    "<data><globalinfo userid=\"\"/></data>");
     modInitial::gData = new clsData;
 
     QMainWindow window;
@@ -184,7 +186,8 @@ int main(int argc, char** argv) {
         while (workspace.TabCount() < wanted) {
             latest = nullptr;
             frmBrowser* w = opener->Add(QUrl::fromLocalFile(pagePath).toString());
-            waitUntil([&] { return w->page() && w->page()->url().isLocalFile() && !w->page()->title().isEmpty(); });
+            waitUntil(
+                [&] { return w->page() && w->page()->url().isLocalFile() && !w->page()->title().isEmpty(); });
         }
         settle();
     };

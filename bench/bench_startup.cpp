@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {

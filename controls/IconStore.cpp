@@ -36,7 +36,9 @@ bool IconStore::LoadLibrary(const QString& path) {
     return !mIcons.isEmpty();
 }
 
-QIcon IconStore::icon(int number) const { return mIcons.value(number); }
+QIcon IconStore::icon(int number) const {
+    return mIcons.value(number);
+}
 
 int IconStore::AddIcon(const QIcon& icon) {
     const int number = mNextFree++;

@@ -52,7 +52,9 @@ void initLibrary() {
     });
 }
 
-QString fromXml(const xmlChar* s) { return s ? QString::fromUtf8(reinterpret_cast<const char*>(s)) : QString(); }
+QString fromXml(const xmlChar* s) {
+    return s ? QString::fromUtf8(reinterpret_cast<const char*>(s)) : QString();
+}
 
 QString takeXml(xmlChar* s) {
     QString r = fromXml(s);
@@ -89,7 +91,9 @@ QByteArray xmlSafeUtf8(const QString& text) {
     return out.toUtf8();
 }
 
-[[noreturn]] void fail(const QString& what) { throw QvError(QvErrors::ObjectMissing, what); }
+[[noreturn]] void fail(const QString& what) {
+    throw QvError(QvErrors::ObjectMissing, what);
+}
 
 QString lastLibxmlError() {
     const xmlError* e = xmlGetLastError();
@@ -209,7 +213,8 @@ XmlNodeList XmlNode::selectNodes(const QString& xpath) const {
     } else if (result->type != XPATH_NODESET) {
         xmlXPathFreeObject(result);
         xmlXPathFreeContext(ctx);
-        throw QvError(QvErrors::General, QStringLiteral("XPath expression does not select nodes: %1").arg(xpath));
+        throw QvError(QvErrors::General,
+                      QStringLiteral("XPath expression does not select nodes: %1").arg(xpath));
     }
     xmlXPathFreeObject(result);
     xmlXPathFreeContext(ctx);
@@ -441,8 +446,8 @@ bool XmlDocument::loadXMLUtf8(const QByteArray& utf8) {
     // A new holder: handles to nodes of the old content stay valid and keep the old tree.
     xmlResetLastError();
     xmlDocPtr doc = xmlReadMemory(utf8.constData(), int(n), nullptr, "UTF-8",
-                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                      XML_PARSE_HUGE);
+                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
+                                      XML_PARSE_NOWARNING | XML_PARSE_HUGE);
     if (!doc || !xmlDocGetRootElement(doc)) {
         const QString why = lastLibxmlError();
         if (doc)
@@ -455,9 +460,13 @@ bool XmlDocument::loadXMLUtf8(const QByteArray& utf8) {
     return true;
 }
 
-QString XmlDocument::parseError() const { return mHolder->parseError; }
+QString XmlDocument::parseError() const {
+    return mHolder->parseError;
+}
 
-bool XmlDocument::isEmpty() const { return xmlDocGetRootElement(mHolder->doc) == nullptr; }
+bool XmlDocument::isEmpty() const {
+    return xmlDocGetRootElement(mHolder->doc) == nullptr;
+}
 
 QByteArray XmlDocument::xmlUtf8() const {
     // Serialised without the declaration: the text is handed on as characters, so a
@@ -472,7 +481,9 @@ QByteArray XmlDocument::xmlUtf8() const {
     return out;
 }
 
-QString XmlDocument::xml() const { return QString::fromUtf8(xmlUtf8()); }
+QString XmlDocument::xml() const {
+    return QString::fromUtf8(xmlUtf8());
+}
 
 void XmlDocument::save(const QString& path) const {
     QSaveFile f(path);
@@ -488,7 +499,9 @@ XmlNode XmlDocument::documentElement() const {
     return root ? XmlNode(mHolder, root) : XmlNode();
 }
 
-XmlNode XmlDocument::asNode() const { return XmlNode(mHolder, reinterpret_cast<xmlNodePtr>(mHolder->doc)); }
+XmlNode XmlDocument::asNode() const {
+    return XmlNode(mHolder, reinterpret_cast<xmlNodePtr>(mHolder->doc));
+}
 
 XmlNode XmlDocument::createElement(const QString& name) {
     const QByteArray n = name.toUtf8();
@@ -514,7 +527,8 @@ void XmlDocument::transformNodeToObject(const XmlDocument& stylesheet, XmlDocume
     if (!style) {
         if (styleCopy)
             xmlFreeDoc(styleCopy);
-        throw QvError(QvErrors::General, QStringLiteral("the stylesheet is not a usable XSLT 1.0 stylesheet"));
+        throw QvError(QvErrors::General,
+                      QStringLiteral("the stylesheet is not a usable XSLT 1.0 stylesheet"));
     }
     xmlDocPtr out = xsltApplyStylesheet(style, mHolder->doc, nullptr);
     xsltFreeStylesheet(style);

@@ -6,7 +6,9 @@
 
 clsCommonData::clsCommonData() : clsCommonData(modInitial::AppPath() + "/Data/common.dat") {}
 
-clsCommonData::clsCommonData(const QString& path) : mPath(path) { Reload(); }
+clsCommonData::clsCommonData(const QString& path) : mPath(path) {
+    Reload();
+}
 
 void clsCommonData::Reload() {
     mDocument = XmlDocument();
@@ -21,8 +23,9 @@ void clsCommonData::Reload() {
         return;
     }
     if (!mDocument.loadXML(text)) {
-        mLoadError = message.isEmpty() ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
-                                       : message;
+        mLoadError = message.isEmpty()
+                         ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
+                         : message;
         return;
     }
     XMLNode = mDocument.selectSingleNode("data");
@@ -32,14 +35,18 @@ void clsCommonData::Reload() {
 
 XmlNode clsCommonData::Section(const QString& name) const {
     if (XMLNode.isNull())
-        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the common data is not loaded: %1").arg(mLoadError));
+        throw QvError(QvErrors::ObjectMissing,
+                      QStringLiteral("the common data is not loaded: %1").arg(mLoadError));
     XmlNode section = XMLNode.selectSingleNode(name);
     if (section.isNull())
-        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the common data has no section <%1>").arg(name));
+        throw QvError(QvErrors::ObjectMissing,
+                      QStringLiteral("the common data has no section <%1>").arg(name));
     return section;
 }
 
-void clsCommonData::IntialGlobalVariant() { modInitial::ReadGlobalSettings(Section("global")); }
+void clsCommonData::IntialGlobalVariant() {
+    modInitial::ReadGlobalSettings(Section("global"));
+}
 
 qint16 clsCommonData::versionAttribute(const char* name) const {
     const QString text = Section("version").requiredAttribute(QLatin1String(name));
@@ -51,7 +58,15 @@ qint16 clsCommonData::versionAttribute(const char* name) const {
     return qint16(value);
 }
 
-qint16 clsCommonData::CommonVer() const { return versionAttribute("c"); }
-qint16 clsCommonData::IconVer() const { return versionAttribute("i"); }
-XmlNode clsCommonData::AppButtonLayoutXMLNode() const { return XMLNode.selectSingleNode("appbtnlayout"); }
-XmlNode clsCommonData::xmlNodeSearchEngines() const { return XMLNode.selectSingleNode("searchengines"); }
+qint16 clsCommonData::CommonVer() const {
+    return versionAttribute("c");
+}
+qint16 clsCommonData::IconVer() const {
+    return versionAttribute("i");
+}
+XmlNode clsCommonData::AppButtonLayoutXMLNode() const {
+    return XMLNode.selectSingleNode("appbtnlayout");
+}
+XmlNode clsCommonData::xmlNodeSearchEngines() const {
+    return XMLNode.selectSingleNode("searchengines");
+}

@@ -28,7 +28,9 @@ clsCommonData* clsData::CommonData() {
     return mCommonData.get();
 }
 
-void clsData::ReloadUserData() { mUserData.reset(); }
+void clsData::ReloadUserData() {
+    mUserData.reset();
+}
 
 void clsData::UseInitialUserData() {
     mUserData = std::make_unique<clsUserData>(QString(), this);

@@ -55,8 +55,9 @@ clsUserData::clsUserData(const QString& path, clsData* parent) : Parent(parent),
         return;
     }
     if (!mDocument.loadXML(text)) {
-        mLoadError = message.isEmpty() ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
-                                       : message;
+        mLoadError = message.isEmpty()
+                         ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
+                         : message;
         return;
     }
     XMLNode = mDocument.selectSingleNode("data");
@@ -83,7 +84,9 @@ XmlNode clsUserData::GetOrCreateChild(XmlNode parent, const QString& name) {
     return child;
 }
 
-XmlNode clsUserData::globalInfo() { return GetOrCreateChild(XMLNode, "globalinfo"); }
+XmlNode clsUserData::globalInfo() {
+    return GetOrCreateChild(XMLNode, "globalinfo");
+}
 
 QString clsUserData::userID() {
     const QString id = globalInfo().getAttribute("userid");
@@ -98,7 +101,9 @@ QString clsUserData::userID() {
     return id;
 }
 
-void clsUserData::setUserID(const QString& id) { globalInfo().setAttribute("userid", id); }
+void clsUserData::setUserID(const QString& id) {
+    globalInfo().setAttribute("userid", id);
+}
 
 void clsUserData::OnUserIDReply(const QString& ReturnValue) {
     if (!mRequestPending)
@@ -113,9 +118,13 @@ void clsUserData::OnUserIDReply(const QString& ReturnValue) {
     emit userIDReceived(id);
 }
 
-XmlNode clsUserData::LocalSoftsXMLNode() { return GetOrCreateChild(XMLNode, "localsofts"); }
+XmlNode clsUserData::LocalSoftsXMLNode() {
+    return GetOrCreateChild(XMLNode, "localsofts");
+}
 
-XmlNode clsUserData::LocalCustomsAppXMLNode() { return GetOrCreateChild(XMLNode, "customsapp"); }
+XmlNode clsUserData::LocalCustomsAppXMLNode() {
+    return GetOrCreateChild(XMLNode, "customsapp");
+}
 
 void clsUserData::LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString) {
     XmlDocument incoming;
@@ -124,7 +133,8 @@ void clsUserData::LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString) 
     if (found.isNull())
         found = incoming.selectSingleNode("//localsofts");
     if (found.isNull())
-        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the scan result holds no <localsofts> element"));
+        throw QvError(QvErrors::ObjectMissing,
+                      QStringLiteral("the scan result holds no <localsofts> element"));
     XmlNode current = LocalSoftsXMLNode();
     XMLNode.replaceChild(found, current);
 }
@@ -169,7 +179,8 @@ void clsUserData::storeDockingLayout() {
 
 void clsUserData::Save() {
     if (XMLNode.isNull())
-        throw QvError(QvErrors::ObjectMissing, QStringLiteral("the user data is not loaded; nothing is saved"));
+        throw QvError(QvErrors::ObjectMissing,
+                      QStringLiteral("the user data is not loaded; nothing is saved"));
     if (mPath.isEmpty())
         throw QvError(QvErrors::PathAccess, QStringLiteral("the user data has no file to be saved to"));
     storeDockingLayout();

@@ -14,7 +14,6 @@
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
-#include <QWidget>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -22,6 +21,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,7 +72,8 @@ int readIntKey(const XmlNode& global, const char* key) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     if (!ok)
-        throw QvError(QvErrors::TypeMismatch, QStringLiteral("%1=\"%2\" is not a 32-bit number").arg(key, text));
+        throw QvError(QvErrors::TypeMismatch,
+                      QStringLiteral("%1=\"%2\" is not a 32-bit number").arg(key, text));
     return value;
 }
 
@@ -117,11 +118,14 @@ void setUnreadableUserDataAside(clsUserData* userData) {
         path + ".unreadable-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const bool moved = QFile::rename(path, aside);
     ShowPlainMessage(
-        moved ? QStringLiteral("用户数据文件 %1 无法读取（%2），已改名保存为 %3。Quorvel 将使用新的用户数据继续启动。")
-                    .arg(QDir::toNativeSeparators(path), userData->LoadError(), QDir::toNativeSeparators(aside))
-              : QStringLiteral("用户数据文件 %1 无法读取（%2），也无法改名保存。Quorvel 将使用新的用户数据继续启动，"
-                               "但不会覆盖这个文件。")
-                    .arg(QDir::toNativeSeparators(path), userData->LoadError()),
+        moved
+            ? QStringLiteral(
+                  "用户数据文件 %1 无法读取（%2），已改名保存为 %3。Quorvel 将使用新的用户数据继续启动。")
+                  .arg(QDir::toNativeSeparators(path), userData->LoadError(), QDir::toNativeSeparators(aside))
+            : QStringLiteral(
+                  "用户数据文件 %1 无法读取（%2），也无法改名保存。Quorvel 将使用新的用户数据继续启动，"
+                  "但不会覆盖这个文件。")
+                  .arg(QDir::toNativeSeparators(path), userData->LoadError()),
         QStringLiteral("Quorvel"));
     if (moved) {
         modDataFile::WriteEncryptedFile(path, clsUserData::InitialDocument());
@@ -136,11 +140,19 @@ QString AppPath() {
     return QCoreApplication::applicationDirPath();
 }
 
-void SetAppPath(const QString& folder) { gAppPathOverride = QDir(folder).absolutePath(); }
+void SetAppPath(const QString& folder) {
+    gAppPathOverride = QDir(folder).absolutePath();
+}
 
-int VersionMajor() { return QV_VERSION_MAJOR; }
-int VersionMinor() { return QV_VERSION_MINOR; }
-int VersionRevision() { return QV_VERSION_REVISION; }
+int VersionMajor() {
+    return QV_VERSION_MAJOR;
+}
+int VersionMinor() {
+    return QV_VERSION_MINOR;
+}
+int VersionRevision() {
+    return QV_VERSION_REVISION;
+}
 
 void ReadGlobalSettings(const XmlNode& globalNode) {
     if (globalNode.isNull())
@@ -158,7 +170,8 @@ void ReadGlobalSettings(const XmlNode& globalNode) {
 
 void StartUpdater() {
     // The updater waits for this process to end; it is not waited for here.
-    QProcess::startDetached(AppPath() + "/QVUpdate", {QString::number(modTools::CurrentProcessId())}, AppPath());
+    QProcess::startDetached(AppPath() + "/QVUpdate", {QString::number(modTools::CurrentProcessId())},
+                            AppPath());
 }
 
 void ReadCommandLine(const QString& commandLine) {
@@ -166,7 +179,9 @@ void ReadCommandLine(const QString& commandLine) {
     gOnlineUpdateOff = commandLine.contains(QLatin1String("OnlineUpdateOFF"), Qt::CaseInsensitive);
 }
 
-void AddStartupStep(std::function<void()> step) { gStartupSteps.push_back(std::move(step)); }
+void AddStartupStep(std::function<void()> step) {
+    gStartupSteps.push_back(std::move(step));
+}
 
 void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> afterSave) {
     if (beforeSave)
@@ -205,9 +220,9 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         try {
             modDataFile::WriteEncryptedFile(userDataPath, clsUserData::InitialDocument());
         } catch (const QvError& e) {
-            ShowPlainMessage(
-                QStringLiteral("无法创建用户数据文件 %1：%2").arg(QDir::toNativeSeparators(userDataPath), e.description()),
-                QStringLiteral("Quorvel"));
+            ShowPlainMessage(QStringLiteral("无法创建用户数据文件 %1：%2")
+                                 .arg(QDir::toNativeSeparators(userDataPath), e.description()),
+                             QStringLiteral("Quorvel"));
             return 2;
         }
         gIsNewUser = true;
@@ -223,8 +238,8 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     clsCommonData* common = gData->CommonData();
     if (!common->LoadError().isEmpty()) {
         ShowPlainMessage(QStringLiteral("无法读取配置文件 %1：%2")
-                                           .arg(QDir::toNativeSeparators(common->FilePath()), common->LoadError()),
-                                       QStringLiteral("Quorvel"));
+                             .arg(QDir::toNativeSeparators(common->FilePath()), common->LoadError()),
+                         QStringLiteral("Quorvel"));
         Shutdown();
         return 2;
     }
@@ -232,8 +247,8 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         common->IntialGlobalVariant();
     } catch (const QvError& e) {
         ShowPlainMessage(QStringLiteral("配置文件 %1 缺少或写错了全局设置 %2")
-                                           .arg(QDir::toNativeSeparators(common->FilePath()), e.description()),
-                                       QStringLiteral("Quorvel"));
+                             .arg(QDir::toNativeSeparators(common->FilePath()), e.description()),
+                         QStringLiteral("Quorvel"));
         Shutdown();
         return 2;
     }
@@ -256,7 +271,8 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     // 11. The system web browser and its small icon.
     cRegistry registry;
     registry.ClassKey = HKEY_LOCAL_MACHINE;
-    registry.SectionKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE");
+    registry.SectionKey =
+        QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE");
     registry.ValueKey = QString();
     registry.ValueType = 1;
     gIEPath = registry.Value().toString();
@@ -285,7 +301,9 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     return status;
 }
 
-void ResetShutdown() { gShutdownDone = false; }
+void ResetShutdown() {
+    gShutdownDone = false;
+}
 
 void Shutdown() {
     if (gShutdownDone)
@@ -298,7 +316,7 @@ void Shutdown() {
             gData->UserData()->Save();
         } catch (const QvError& e) {
             ShowPlainMessage(QStringLiteral("用户数据无法保存：%1").arg(e.description()),
-                                           QStringLiteral("Quorvel"));
+                             QStringLiteral("Quorvel"));
         }
     }
     for (const auto& step : gAfterSave)

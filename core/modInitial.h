@@ -1,9 +1,9 @@
 #pragma once
 #include <QIcon>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <functional>
 #include <memory>
 

@@ -10,12 +10,12 @@
 #include "core/clsUserData.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
+#include "core/modMessagebox.h"
 #include "core/modTools.h"
-#include "platform/SpecialFolders.h"
 #include "platform/PlainMessage.h"
+#include "platform/SpecialFolders.h"
 #include "shell/frmAbout.h"
 #include "shell/frmDevelopLog.h"
-#include "core/modMessagebox.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -72,8 +72,8 @@ const PaneSpec kPanes[] = {
 
 // The "我的文档" drop-down: caption and shell folder number, after the button itself (5).
 const std::pair<const char*, int> kSpecialFolders[] = {
-    {"我的电脑", SpecialFolders::Drives},    {"网络邻居", SpecialFolders::Network},
-    {"我的图片", SpecialFolders::MyPictures}, {"我的音乐", SpecialFolders::MyMusic},
+    {"我的电脑", SpecialFolders::Drives},       {"网络邻居", SpecialFolders::Network},
+    {"我的图片", SpecialFolders::MyPictures},   {"我的音乐", SpecialFolders::MyMusic},
     {"控制面板", SpecialFolders::ControlPanel}, {"打印机", SpecialFolders::Printers},
     {"回收站", SpecialFolders::RecycleBin},
 };
@@ -166,10 +166,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     frmDevelopLog::InstallShowDevelopLogHandler();
 
-    buildMenuBar();     // 7.
-    buildToolBars();    // 8.-10.
-    buildStatusBar();   // 11.
-    buildPanes();       // 12.
+    buildMenuBar();   // 7.
+    buildToolBars();  // 8.-10.
+    buildStatusBar(); // 11.
+    buildPanes();     // 12.
     ApplyDefaultArrangement();
 
     // The user data stores the docking layout at every save.
@@ -196,7 +196,8 @@ void frmMain::buildMenuBar() {
     CommandBar* menuBar = mBars->ActiveMenuBar();
 
     CommandBarControl* open = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("打开"));
-    CommandBarControl* c = open->CommandBar()->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
+    CommandBarControl* c =
+        open->CommandBar()->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
     c->setTooltipText(QStringLiteral("打开一个空白的网页"));
     c->setBeginGroup(true);
     c = open->CommandBar()->Add(CommandBarControl::Button, CmdExit, QStringLiteral("退出"));
@@ -212,7 +213,9 @@ void frmMain::buildMenuBar() {
     v->Add(CommandBarControl::Popup, CmdWindowList, QStringLiteral("窗体列表"));
 
     CommandBarControl* help = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("帮助"));
-    help->CommandBar()->Add(CommandBarControl::Button, CmdCheckUpdate, QStringLiteral("检查更新"))->setBeginGroup(true);
+    help->CommandBar()
+        ->Add(CommandBarControl::Button, CmdCheckUpdate, QStringLiteral("检查更新"))
+        ->setBeginGroup(true);
     help->CommandBar()->Add(CommandBarControl::Button, CmdAbout, QStringLiteral("关于本软件"));
 
     c = menuBar->Add(CommandBarControl::Button, CmdFeedback, QStringLiteral("我要提意见！"));
@@ -286,7 +289,8 @@ void frmMain::buildStatusBar() {
 
     mVersionPane = status->AddPane(116);
     mVersionPane->setWidth(100);
-    mVersionPane->setText(QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
+    mVersionPane->setText(
+        QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
 
     connect(status, &StatusBar::PaneClick, this, [](int id) {
         if (id == 114)
@@ -296,7 +300,8 @@ void frmMain::buildStatusBar() {
 
 void frmMain::buildPanes() {
     for (const PaneSpec& spec : kPanes)
-        mPanes->CreatePane(spec.id, spec.width, spec.height, spec.side, QString::fromUtf8(spec.title), spec.icon);
+        mPanes->CreatePane(spec.id, spec.width, spec.height, spec.side, QString::fromUtf8(spec.title),
+                           spec.icon);
 }
 
 void frmMain::ApplyDefaultArrangement() {
@@ -323,7 +328,8 @@ void frmMain::ApplyDefaultArrangement() {
 void frmMain::ToggleAdvancedSearch() {
     DockingPane* pane = mPanes->FindPane(PaneAdvancedSearch);
     if (!pane || pane->IsClosed()) {
-        mPanes->CreatePane(PaneAdvancedSearch, 200, 140, DockingPaneManager::Top, QStringLiteral("超级搜索"), 1080);
+        mPanes->CreatePane(PaneAdvancedSearch, 200, 140, DockingPaneManager::Top, QStringLiteral("超级搜索"),
+                           1080);
         mSuperSearch->setChecked(true);
     } else {
         pane->Close();
@@ -384,7 +390,8 @@ void frmMain::fillWindowList(CommandBar* popup) {
     const QList<QWidget*> windows = mWorkspace->Windows();
     QWidget* active = mWorkspace->ActiveWindow();
     for (int i = 0; i < windows.size(); ++i) {
-        const QString title = windows[i]->windowTitle().isEmpty() ? QStringLiteral("新页面") : windows[i]->windowTitle();
+        const QString title =
+            windows[i]->windowTitle().isEmpty() ? QStringLiteral("新页面") : windows[i]->windowTitle();
         CommandBarControl* item = popup->Add(CommandBarControl::Button, CmdWindowList,
                                              QStringLiteral("&%1 %2").arg(i + 1).arg(title));
         item->setTag(i);

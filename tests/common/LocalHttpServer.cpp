@@ -22,9 +22,13 @@ LocalHttpServer::LocalHttpServer(QObject* parent) : QObject(parent), mServer(new
 
 LocalHttpServer::~LocalHttpServer() = default;
 
-bool LocalHttpServer::start() { return mServer->listen(QHostAddress::LocalHost, 0); }
+bool LocalHttpServer::start() {
+    return mServer->listen(QHostAddress::LocalHost, 0);
+}
 
-quint16 LocalHttpServer::port() const { return mServer->serverPort(); }
+quint16 LocalHttpServer::port() const {
+    return mServer->serverPort();
+}
 
 QString LocalHttpServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
@@ -39,7 +43,9 @@ void LocalHttpServer::serve(const QByteArray& path, const QByteArray& body, cons
     });
 }
 
-void LocalHttpServer::serve(const QByteArray& path, Handler handler) { mHandlers.insert(path, std::move(handler)); }
+void LocalHttpServer::serve(const QByteArray& path, Handler handler) {
+    mHandlers.insert(path, std::move(handler));
+}
 
 QList<LocalHttpServer::Request> LocalHttpServer::requestsFor(const QByteArray& path) const {
     QList<Request> out;
@@ -69,7 +75,8 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket) {
         for (int i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)
-                request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                       lines[i].mid(colon + 1).trimmed());
         }
         const qsizetype length = request.headers.value("content-length", "0").toLongLong();
         if (buffer.size() < headerEnd + 4 + length)
@@ -87,7 +94,8 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket) {
             response.body = "<html><head><title>Not found</title></head><body>not found</body></html>";
         }
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) +
-                         (response.status == 200 ? " OK" : " Status") + "\r\nContent-Type: " + response.contentType +
+                         (response.status == 200 ? " OK" : " Status") +
+                         "\r\nContent-Type: " + response.contentType +
                          "\r\nContent-Length: " + QByteArray::number(response.body.size()) +
                          "\r\nCache-Control: no-store\r\n";
         for (const auto& [name, value] : response.extraHeaders)

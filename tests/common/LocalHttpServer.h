@@ -16,11 +16,13 @@ class LocalHttpServer : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray target; // path and query as sent
+        QByteArray target;                     // path and query as sent
         QHash<QByteArray, QByteArray> headers; // names in lower case
         QByteArray body;
         QByteArray path() const { return target.split('?').first(); }
-        QByteArray query() const { return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray(); }
+        QByteArray query() const {
+            return target.contains('?') ? target.mid(target.indexOf('?') + 1) : QByteArray();
+        }
     };
     struct Response {
         int status = 200;

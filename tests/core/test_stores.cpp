@@ -14,11 +14,12 @@
 
 namespace {
 
-const char* kGlobal = "<global><hostdomain>h.example</hostdomain><urlgetuserid>http://h.example/id</urlgetuserid>"
-                      "<urlupdatechecking>c</urlupdatechecking><urlonlineupdatelist>http://h.example/list"
-                      "</urlonlineupdatelist><urlupdatevar>v</urlupdatevar><updateinterval>86400</updateinterval>"
-                      "<cfginterval> 3600 </cfginterval><inquiryqq>http://qq.example/?a=1&amp;b=2</inquiryqq>"
-                      "<inquirymsn>http://msn.example/</inquirymsn></global>";
+const char* kGlobal =
+    "<global><hostdomain>h.example</hostdomain><urlgetuserid>http://h.example/id</urlgetuserid>"
+    "<urlupdatechecking>c</urlupdatechecking><urlonlineupdatelist>http://h.example/list"
+    "</urlonlineupdatelist><urlupdatevar>v</urlupdatevar><updateinterval>86400</updateinterval>"
+    "<cfginterval> 3600 </cfginterval><inquiryqq>http://qq.example/?a=1&amp;b=2</inquiryqq>"
+    "<inquirymsn>http://msn.example/</inquirymsn></global>";
 
 QString commonText(const QString& version = "<version c=\"7\" i=\"3\"/>", const QString& global = kGlobal) {
     return "<data>" + global + version + "<appbtnlayout><b caption=\"x\"/></appbtnlayout>" +
@@ -63,7 +64,8 @@ TEST_F(StoreTest, CommonDataHandsOutSectionsAndVersions) {
 }
 
 TEST_F(StoreTest, CommonDataVersionMustBeA16BitNumber) {
-    for (const char* bad : {"<version c=\"40000\" i=\"1\"/>", "<version c=\"x\" i=\"1\"/>", "<version i=\"1\"/>", ""}) {
+    for (const char* bad :
+         {"<version c=\"40000\" i=\"1\"/>", "<version c=\"x\" i=\"1\"/>", "<version i=\"1\"/>", ""}) {
         modDataFile::WriteEncryptedFile(path("common.dat"), commonText(QString::fromUtf8(bad)));
         clsCommonData common(path("common.dat"));
         EXPECT_THROW(common.CommonVer(), QvError) << bad;
@@ -198,9 +200,10 @@ TEST_F(StoreTest, ScanResultReplacesTheSoftwareSectionInPlace) {
                                     "<data><globalinfo userid=\"1\"/><localsofts><localsoft lsid=\"old\"/>"
                                     "</localsofts><customsapp/></data>");
     clsUserData user(path("User.dat"), nullptr);
-    user.LocalSoftUpdateByXMLString("<localsofts><localsoft lsid=\"w\" caption=\"Writer\" file=\"/usr/bin/lowriter\" "
-                                    "tip=\"\"/><localsoft lsid=\"c\" caption=\"Calc\" file=\"/usr/bin/localc\" "
-                                    "tip=\"\"/></localsofts>");
+    user.LocalSoftUpdateByXMLString(
+        "<localsofts><localsoft lsid=\"w\" caption=\"Writer\" file=\"/usr/bin/lowriter\" "
+        "tip=\"\"/><localsoft lsid=\"c\" caption=\"Calc\" file=\"/usr/bin/localc\" "
+        "tip=\"\"/></localsofts>");
     EXPECT_EQ(user.XMLNode.childElements().item(1).nodeName(), "localsofts");
     EXPECT_EQ(user.LocalSoftsXMLNode().childElements().length(), 2);
     EXPECT_TRUE(user.LocalSoftsXMLNode().selectSingleNode("localsoft[@lsid='old']").isNull());

@@ -107,8 +107,9 @@ TEST(XPath, FunctionsAndComparisonsTheStoresUse) {
 }
 
 TEST(XPath, SelectionsAreRelativeToTheNodeAndInDocumentOrder) {
-    XmlDocument doc = parse("<data><links><link id=\"1\"><get><par name=\"a\"/></get></link>"
-                            "<link id=\"2\"><post><par caption=\"内容\" name=\"q\"/></post></link></links></data>");
+    XmlDocument doc =
+        parse("<data><links><link id=\"1\"><get><par name=\"a\"/></get></link>"
+              "<link id=\"2\"><post><par caption=\"内容\" name=\"q\"/></post></link></links></data>");
     XmlNode links = doc.selectSingleNode("data/links");
     XmlNode second = links.selectSingleNode("link[@id=\"2\"]");
     EXPECT_EQ(second.selectSingleNode("*/par[@caption='内容']").getAttribute("name"), "q");
@@ -127,7 +128,8 @@ TEST(XPath, InvalidExpressionRaisesAnError) {
 TEST(XPath, LiteralQuotesAnyValue) {
     XmlDocument doc = parse("<r><p u=\"it's\"/><p u='say \"hi\"'/><p u=\"it's &quot;x&quot;\"/></r>");
     XmlNode r = doc.documentElement();
-    for (const QString& v : {QStringLiteral("it's"), QStringLiteral("say \"hi\""), QStringLiteral("it's \"x\"")}) {
+    for (const QString& v :
+         {QStringLiteral("it's"), QStringLiteral("say \"hi\""), QStringLiteral("it's \"x\"")}) {
         XmlNode found = r.selectSingleNode("p[@u=" + XPathLiteral(v) + "]");
         ASSERT_FALSE(found.isNull()) << v.toStdString();
         EXPECT_EQ(found.getAttribute("u"), v);
@@ -218,12 +220,13 @@ TEST(XmlEdit, NodeHandlesOutliveReloadAndTheirDocumentHandle) {
 }
 
 TEST(Xslt, TransformSortsRecordsIntoTheResultDocument) {
-    XmlDocument data = parse("<files><f n=\"b\" t=\"20\"/><f n=\"a\" t=\"3\"/><f n=\"c\" t=\"100\"/></files>");
-    XmlDocument sheet = parse(
-        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-        "<xsl:template match=\"/files\"><files><xsl:for-each select=\"f\">"
-        "<xsl:sort select=\"@t\" data-type=\"number\" order=\"descending\"/><xsl:copy-of select=\".\"/>"
-        "</xsl:for-each></files></xsl:template></xsl:stylesheet>");
+    XmlDocument data =
+        parse("<files><f n=\"b\" t=\"20\"/><f n=\"a\" t=\"3\"/><f n=\"c\" t=\"100\"/></files>");
+    XmlDocument sheet =
+        parse("<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+              "<xsl:template match=\"/files\"><files><xsl:for-each select=\"f\">"
+              "<xsl:sort select=\"@t\" data-type=\"number\" order=\"descending\"/><xsl:copy-of select=\".\"/>"
+              "</xsl:for-each></files></xsl:template></xsl:stylesheet>");
     XmlDocument result;
     data.transformNodeToObject(sheet, result);
     EXPECT_EQ(attrs(result.selectNodes("files/f"), "n"), QStringList({"c", "b", "a"}));
@@ -238,7 +241,8 @@ TEST(Xslt, TransformSortsRecordsIntoTheResultDocument) {
 TEST(XmlEdit, CharactersXmlCannotHoldAreDroppedSoTheDocumentStaysReadable) {
     XmlDocument doc = parse("<data><rcp/></data>");
     XmlNode rcp = doc.selectSingleNode("data/rcp");
-    QString hostile = QStringLiteral("a") + QChar(0xFFFF) + QChar(0x1) + QChar(0xD800) + QStringLiteral("b\t😀");
+    QString hostile =
+        QStringLiteral("a") + QChar(0xFFFF) + QChar(0x1) + QChar(0xD800) + QStringLiteral("b\t😀");
     rcp.setAttribute("caption", hostile);
     rcp.setText(hostile);
     XmlDocument again;

@@ -98,7 +98,8 @@ TEST(ProgramStart, FirstStartRefusesASecondInstanceAndSavesOnTerminate) {
     QProcess* second = folder.start({});
     ASSERT_TRUE(second->waitForFinished(20000));
     EXPECT_EQ(second->exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(second->readAllStandardError()).contains(QStringLiteral("你已经运行了主程序")));
+    EXPECT_TRUE(
+        QString::fromUtf8(second->readAllStandardError()).contains(QStringLiteral("你已经运行了主程序")));
     EXPECT_EQ(first->state(), QProcess::Running) << "the refused start must not disturb the running one";
 
     ::kill(pid_t(first->processId()), SIGTERM);
@@ -129,7 +130,8 @@ TEST(ProgramStart, UnreadableUserDataIsSetAsideAndTheUserIsTold) {
         << p->readAllStandardError().toStdString();
     const QStringList aside = QDir(folder.path("Data")).entryList({"User.dat.unreadable-*"});
     ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(qvtest::readFile(folder.path("Data/" + aside.first())), QByteArray("0123 this is not a data file"));
+    EXPECT_EQ(qvtest::readFile(folder.path("Data/" + aside.first())),
+              QByteArray("0123 this is not a data file"));
     ::kill(pid_t(p->processId()), SIGTERM);
     ASSERT_TRUE(p->waitForFinished(20000));
     EXPECT_TRUE(QString::fromUtf8(p->readAllStandardError()).contains(aside.first()));

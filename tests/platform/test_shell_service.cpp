@@ -10,21 +10,9 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-namespace {
+#include "common/RecordingShell.h"
 
-class RecordingShell : public ShellService {
-public:
-    bool open(const QString& target) override {
-        opened << target;
-        return true;
-    }
-    bool showInFileManager(const QString& path) override {
-        shown << path;
-        return true;
-    }
-    QStringList opened;
-    QStringList shown;
-};
+namespace {
 
 bool waitForFile(const QString& path, int ms = 10000) {
     QDeadlineTimer deadline(ms);

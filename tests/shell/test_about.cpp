@@ -22,20 +22,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+#include "common/RecordingShell.h"
 
-class RecordingShell : public ShellService {
-public:
-    bool open(const QString& target) override {
-        opened << target;
-        return true;
-    }
-    bool showInFileManager(const QString& path) override {
-        opened << path;
-        return true;
-    }
-    QStringList opened;
-};
+namespace {
 
 QList<QWidget*> openWindows(const QString& name) {
     QList<QWidget*> found;

@@ -24,6 +24,8 @@
 #include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
+#include "common/RecordingShell.h"
+
 #include "common/TestSupport.h"
 
 namespace {
@@ -31,19 +33,6 @@ namespace {
 struct Place {
     QString caption;
     QString bar; // the title of the bar or popup that holds the control
-};
-
-class RecordingShell : public ShellService {
-public:
-    bool open(const QString& target) override {
-        opened << target;
-        return true;
-    }
-    bool showInFileManager(const QString& path) override {
-        opened << "select:" + path;
-        return true;
-    }
-    QStringList opened;
 };
 
 // A main window over a program folder of its own, with the stores a real start has.
@@ -55,7 +44,8 @@ protected:
         modInitial::ResetShutdown();
         QDir(dir.path()).mkpath("Data");
         modDataFile::WriteEncryptedFile(dir.filePath("Data/User.dat"), clsUserData::InitialDocument());
-        modDataFile::WriteEncryptedFile(dir.filePath("Data/common.dat"), "<data><version c=\"5\" i=\"2\"/></data>");
+        modDataFile::WriteEncryptedFile(dir.filePath("Data/common.dat"),
+                                        "<data><version c=\"5\" i=\"2\"/></data>");
         modInitial::gData = new clsData;
         modInitial::gData->UserData();
         icons = new IconStore;
@@ -183,8 +173,9 @@ TEST_F(MainWindowTest, StatusBarHasThreePanesOrFourInDeveloperMode) {
     EXPECT_EQ(status->VisiblePaneCount(), 3 - 1) << "pane 100 is hidden";
     EXPECT_EQ(status->Panes().size(), 3);
     EXPECT_EQ(status->FindPane(111)->Text(), "欢迎使用Quorvel");
-    EXPECT_EQ(status->FindPane(116)->Text(),
-              QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
+    EXPECT_EQ(
+        status->FindPane(116)->Text(),
+        QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
     EXPECT_EQ(status->FindPane(114), nullptr);
     window.reset();
 
@@ -220,7 +211,8 @@ TEST_F(MainWindowTest, PanesAreCreatedInOrderAndArrangedByDefault) {
     EXPECT_EQ(w->dockWidgetArea(panes->FindPane(307)->dockWidget()), Qt::TopDockWidgetArea);
 
     // Entertainment and navigation share one frame, navigation in front; the top panes are hidden.
-    EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(400)->dockWidget()).contains(panes->FindPane(410)->dockWidget()));
+    EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(400)->dockWidget())
+                    .contains(panes->FindPane(410)->dockWidget()));
     EXPECT_FALSE(panes->FindPane(400)->IsHidden());
     for (int id : {430, 450, 440, 307, 420, 460, 456})
         EXPECT_TRUE(panes->FindPane(id)->IsHidden()) << id;
@@ -290,7 +282,8 @@ TEST_F(MainWindowTest, CommandsReachTheirHandlers) {
     const int before = int(shell.opened.size());
     w->toolBarTools()->Find(850)->CommandBar()->Item(6)->Execute(); // "回收站"
     EXPECT_GT(shell.opened.size(), before);
-    EXPECT_TRUE(shell.opened.last().contains("trash", Qt::CaseInsensitive)) << shell.opened.last().toStdString();
+    EXPECT_TRUE(shell.opened.last().contains("trash", Qt::CaseInsensitive))
+        << shell.opened.last().toStdString();
 
     // The window list activates the chosen child window.
     auto* a = new QWidget;

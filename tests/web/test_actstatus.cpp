@@ -4,8 +4,8 @@
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
 #include "core/modInitial.h"
-#include "web/clsActStatus.h"
 #include "web/cWebBrowser.h"
+#include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
 
 #include <QApplication>
