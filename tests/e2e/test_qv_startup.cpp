@@ -11,6 +11,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include "common/LocalHttpServer.h"
 #include "common/TestSupport.h"
 
 // Starts the built program in a program folder of its own and looks at what it leaves there.
@@ -25,8 +26,22 @@ public:
         copy(build + "/Data/common.dat", path("Data/common.dat"));
         copy(build + "/Data/icon.dat", path("Data/icon.dat"));
         QFile::setPermissions(path("QV"), QFile::permissions(build + "/QV"));
+        // The statistics ping of a normal start goes to this machine, never to the maker's host.
+        setHostDomain(QStringLiteral("127.0.0.1:9"));
     }
     QString path(const QString& relative) const { return dir.filePath(relative); }
+
+    // Rewrites the common data with another maker's host for the statistics ping.
+    void setHostDomain(const QString& host) {
+        QString text = modDataFile::ReadEncryptedFile(path("Data/common.dat"));
+        while (text.endsWith(QChar(0)))
+            text.chop(1);
+        const qsizetype from = text.indexOf("<hostdomain>") + int(strlen("<hostdomain>"));
+        const qsizetype to = text.indexOf("</hostdomain>");
+        ASSERT_TRUE(from > 20 && to > from);
+        text.replace(from, to - from, host);
+        modDataFile::WriteEncryptedFile(path("Data/common.dat"), text);
+    }
 
     QProcess* start(const QStringList& args) {
         auto* p = new QProcess;
@@ -159,4 +174,38 @@ TEST(ProgramStart, CommonDataWithoutAGlobalKeyEndsStartUpWithItsName) {
     ASSERT_TRUE(q->waitForFinished(20000));
     EXPECT_EQ(q->exitCode(), 2);
     EXPECT_TRUE(QString::fromUtf8(q->readAllStandardError()).contains("common.dat"));
+}
+
+TEST(ProgramStart, TheFirstStartPingsNewAndTheNextOnesLiveButNotInDeveloperMode) {
+    LocalHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.serve("/QVNewstat.html", "new");
+    server.serve("/QVlivingstat.html", "live");
+    ProgramFolder folder;
+    folder.setHostDomain(QStringLiteral("127.0.0.1:%1").arg(server.port()));
+
+    auto runOnce = [&](const QStringList& args, const QByteArray& page) {
+        QProcess* p = folder.start(args);
+        const bool pinged = page.isEmpty() || server.waitForRequest(page, 30000);
+        if (page.isEmpty())
+            waitUntil([&] { return QFileInfo::exists(folder.path("Data/User.dat")); }, 30000);
+        ::kill(pid_t(p->processId()), SIGTERM);
+        waitUntil([&] { return p->state() == QProcess::NotRunning; }, 20000);
+        return pinged;
+    };
+    EXPECT_TRUE(runOnce({}, "/QVNewstat.html"));
+    EXPECT_TRUE(runOnce({}, "/QVlivingstat.html"));
+    EXPECT_EQ(server.requestsFor("/QVNewstat.html").size(), 1);
+    EXPECT_EQ(server.requestsFor("/QVlivingstat.html").size(), 1);
+    for (const auto& r : server.requests())
+        EXPECT_TRUE(r.query().isEmpty()) << "nothing about the user is sent: " << r.target.toStdString();
+
+    // Developer mode sends no ping.
+    const int before = int(server.requests().size());
+    QProcess* dev = folder.start({"developMode"});
+    ASSERT_TRUE(waitUntil([&] { return logText(folder).contains(QStringLiteral("主窗口已显示")); }, 30000));
+    waitUntil([] { return false; }, 1000);
+    EXPECT_EQ(server.requests().size(), before);
+    ::kill(pid_t(dev->processId()), SIGTERM);
+    waitUntil([&] { return dev->state() == QProcess::NotRunning; }, 20000);
 }
