@@ -365,3 +365,11 @@ TEST_F(MainWindowTest, TheProgramsOwnCloseDoesNotAsk) {
     EXPECT_EQ(modInitial::gData, nullptr);
     EXPECT_TRUE(modDataFile::ReadEncryptedFile(dir.filePath("Data/User.dat")).contains("<dockinglayout>"));
 }
+
+TEST_F(MainWindowTest, DoubleClickOnTheFreeTabRowOpensANewPage) {
+    int newPages = 0;
+    frmMain::extensions().commands[197] = [&](CommandBarControl*) { ++newPages; };
+    frmMain* w = open();
+    emit w->workspace()->EmptyTabAreaDoubleClicked();
+    EXPECT_EQ(newPages, 1);
+}
