@@ -21,7 +21,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -103,6 +105,40 @@ void installTerminationHandler() {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+}
+
+// Runs `work` once, from the event loop, right after the window has been painted for the first
+// time, or after half a second if the window is not shown on the screen by then.
+class FirstExposure : public QObject {
+public:
+    FirstExposure(QWidget* window, std::function<void()> work) : QObject(window), mWork(std::move(work)) {
+        if (QWindow* handle = window->windowHandle())
+            handle->installEventFilter(this);
+        QTimer::singleShot(500, this, [this] { run(); });
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        // The exposure paints the window; the work follows from the event loop.
+        if (event->type() == QEvent::Expose)
+            QTimer::singleShot(0, this, [this] { run(); });
+        return false;
+    }
+
+private:
+    void run() {
+        if (!mWork)
+            return;
+        auto work = std::move(mWork);
+        mWork = nullptr;
+        work();
+        deleteLater();
+    }
+    std::function<void()> mWork;
+};
+
+void runAfterFirstExposure(QWidget* window, std::function<void()> work) {
+    new FirstExposure(window, std::move(work));
 }
 
 void log(const QString& text) {
@@ -288,13 +324,18 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     gMainWindow = window;
     window->show();
 
-    // 13. The statistics ping (not in developer mode).
-    if (!gIsDevelopMode)
-        gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
-
-    // 14 and later: the steps of the subsystems (first page, update check).
-    for (const auto& step : gStartupSteps)
-        step();
+    // 13 and later run once the main window is on the screen: the first page starts the web
+    // engine, which takes longer than everything before it, and the user should see the window
+    // meanwhile. When no exposure is reported (a minimised start), they run shortly anyway.
+    auto rest = [] {
+        // 13. The statistics ping (not in developer mode).
+        if (!gIsDevelopMode && gData)
+            gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
+        // 14 and later: the steps of the subsystems (first page, update check).
+        for (const auto& step : gStartupSteps)
+            step();
+    };
+    runAfterFirstExposure(window, rest);
 
     const int status = QApplication::exec();
     Shutdown();

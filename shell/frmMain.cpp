@@ -131,14 +131,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     if (icons)
         setWindowIcon(icons->icon(799));
 
-    // 1. The first browser window and the tree windows come first: the rest of the load refers to them.
+    // The workspace for the browser tabs. The first browser window is made by the start-up once
+    // this window is on the screen (the web engine's start would delay the window otherwise).
     mArea = new QMdiArea(this);
     mArea->setObjectName(QStringLiteral("MDIClient"));
     setCentralWidget(mArea);
     mWorkspace = new TabbedWorkspace(mArea);
     modInitial::gWorkspace = mWorkspace;
-    if (extensions().createFirstWindows)
-        extensions().createFirstWindows(this);
 
     // 4. The command bars with the program's icons and font.
     mBars = new CommandBars(this);
@@ -174,10 +173,6 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     // The user data stores the docking layout at every save.
     clsUserData::SetDockingLayoutProvider([this] { return mPanes->SaveStateToString(); });
-
-    // 14. The start page.
-    if (extensions().showStartPage)
-        extensions().showStartPage(this);
 }
 
 frmMain::~frmMain() {

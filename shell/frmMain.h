@@ -38,10 +38,6 @@ public:
     // What the subsystems plug into the window. Each is optional: without it the window shows
     // the pane empty, or leaves the command without effect.
     struct Extensions {
-        // Load step 1: create the first browser window (and the tree windows).
-        std::function<void(frmMain*)> createFirstWindows;
-        // Load step 14: show the start page.
-        std::function<void(frmMain*)> showStartPage;
         // Load step 8: the sticky-notes control (returned, so the window can set its tooltip) and
         // the recent-documents menu on toolbar "工具".
         std::function<CommandBarControl*(CommandBar*)> addNotesControl;

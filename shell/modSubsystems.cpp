@@ -10,12 +10,17 @@ namespace modSubsystems {
 void Install() {
     frmMain::Extensions& ext = frmMain::extensions();
 
-    // Browsing: the first window is made at the start of the main window's load and shown at
-    // its end; start-up then fills it with the recently-closed-pages page.
-    ext.createFirstWindows = [](frmMain*) { cltWebPage::Global()->CreateFirstWindow(); };
-    ext.showStartPage = [](frmMain*) { cltWebPage::Global()->initialNewWebPage(); };
+    // Browsing: the first window is the pending window of the opener, shown as the start page
+    // and filled with the recently-closed-pages page. It is made once the main window is on the
+    // screen: starting the web engine takes longer than the whole rest of the start, and the
+    // user sees the window meanwhile.
     ext.commands[197] = [](CommandBarControl*) { cltWebPage::Global()->OpenNewPage(); };
-    modInitial::AddStartupStep([] { cltWebPage::Global()->NewPage(QStringLiteral("rcp")); });
+    modInitial::AddStartupStep([] {
+        cltWebPage* opener = cltWebPage::Global();
+        opener->CreateFirstWindow();
+        opener->initialNewWebPage();
+        opener->NewPage(QStringLiteral("rcp"));
+    });
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
