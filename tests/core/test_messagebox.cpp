@@ -12,6 +12,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "ModalDriver.h"
+
 namespace {
 
 const QColor kQuestionColour(0, 128, 255);
@@ -26,42 +28,6 @@ QColor centreColour(const QIcon& icon, int size) {
     const QImage image = icon.pixmap(size, size).toImage();
     return image.pixelColor(image.width() / 2, image.height() / 2);
 }
-
-// Acts on the question's dialog once it is shown; a dialog the action leaves open is closed
-// after a few seconds (`stuck`) so that a failing test ends.
-struct ModalDriver {
-    bool stuck = false;
-    bool acted = false;
-    QObject context;
-
-    void whenShown(std::function<void(QDialog*)> action) {
-        auto* poll = new QTimer(&context);
-        poll->setInterval(5);
-        QObject::connect(poll, &QTimer::timeout, &context, [this, poll, action] {
-            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            poll->stop();
-            acted = true;
-            QPointer<QDialog> guard(dialog);
-            action(dialog);
-            QTimer::singleShot(3000, &context, [this, guard] {
-                if (guard && guard->isVisible()) {
-                    stuck = true;
-                    guard->reject();
-                }
-            });
-        });
-        poll->start();
-    }
-
-    void pressKey(int key) {
-        whenShown([key](QDialog* dialog) {
-            QWidget* target = dialog->focusWidget() ? dialog->focusWidget() : dialog;
-            QTest::keyClick(target, Qt::Key(key));
-        });
-    }
-};
 
 struct Question {
     const char* name;

@@ -1,5 +1,6 @@
 #include "core/cRegistry.h"
 
+#include "ScopedEnv.h"
 #include "TestSupport.h"
 
 #include <QFileInfo>
@@ -8,28 +9,6 @@
 #include <optional>
 
 namespace {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<QByteArray>& value) : mName(name) {
-        if (qEnvironmentVariableIsSet(name))
-            mOld = qgetenv(name);
-        if (value)
-            qputenv(name, *value);
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (mOld)
-            qputenv(mName, *mOld);
-        else
-            qunsetenv(mName);
-    }
-
-private:
-    const char* mName;
-    std::optional<QByteArray> mOld;
-};
 
 QString hexList(const QByteArray& bytes) {
     QStringList parts;

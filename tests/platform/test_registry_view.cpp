@@ -1,6 +1,7 @@
 #include "platform/AnsiCodec.h"
 #include "platform/RegistryView.h"
 
+#include "ScopedEnv.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -13,26 +14,6 @@
 #include <optional>
 
 namespace {
-
-// Sets an environment variable for the scope of a test.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : mName(name) {
-        if (qEnvironmentVariableIsSet(name))
-            mOld = qgetenv(name);
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (mOld)
-            qputenv(mName, *mOld);
-        else
-            qunsetenv(mName);
-    }
-
-private:
-    const char* mName;
-    std::optional<QByteArray> mOld;
-};
 
 QByteArray utf16(const QString& text) {
     return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
