@@ -1,7 +1,7 @@
 #include "core/clsCommonData.h"
 
 #include "core/QvError.h"
-#include "core/modDataFile.h"
+#include "core/modDataDocument.h"
 #include "core/modInitial.h"
 
 clsCommonData::clsCommonData() : clsCommonData(modInitial::AppPath() + "/Data/common.dat") {}
@@ -11,26 +11,7 @@ clsCommonData::clsCommonData(const QString& path) : mPath(path) {
 }
 
 void clsCommonData::Reload() {
-    mDocument = XmlDocument();
-    XMLNode = XmlNode();
-    mLoadError.clear();
-    QString text;
-    QString message;
-    try {
-        text = modDataFile::ReadEncryptedFile(mPath, &message);
-    } catch (const QvError& e) {
-        mLoadError = e.description();
-        return;
-    }
-    if (!mDocument.loadXML(text)) {
-        mLoadError = message.isEmpty()
-                         ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
-                         : message;
-        return;
-    }
-    XMLNode = mDocument.selectSingleNode("data");
-    if (XMLNode.isNull())
-        mLoadError = QStringLiteral("the document element is not <data>");
+    XMLNode = modDataDocument::LoadDataFile(mPath, mDocument, mLoadError);
 }
 
 XmlNode clsCommonData::Section(const QString& name) const {

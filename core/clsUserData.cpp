@@ -3,6 +3,7 @@
 #include "controls/CommandBars.h"
 #include "controls/IconStore.h"
 #include "core/QvError.h"
+#include "core/modDataDocument.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
@@ -46,23 +47,7 @@ clsUserData::clsUserData(const QString& path, clsData* parent) : Parent(parent),
         mLoadError = QStringLiteral("no user data file");
         return;
     }
-    QString text;
-    QString message;
-    try {
-        text = modDataFile::ReadEncryptedFile(mPath, &message);
-    } catch (const QvError& e) {
-        mLoadError = e.description();
-        return;
-    }
-    if (!mDocument.loadXML(text)) {
-        mLoadError = message.isEmpty()
-                         ? QStringLiteral("not a readable data file (%1)").arg(mDocument.parseError())
-                         : message;
-        return;
-    }
-    XMLNode = mDocument.selectSingleNode("data");
-    if (XMLNode.isNull())
-        mLoadError = QStringLiteral("the document element is not <data>");
+    XMLNode = modDataDocument::LoadDataFile(mPath, mDocument, mLoadError);
 }
 
 bool clsUserData::LoadText(const QString& text) {
