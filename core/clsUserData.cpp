@@ -3,6 +3,7 @@
 #include "controls/CommandBars.h"
 #include "controls/IconStore.h"
 #include "core/QvError.h"
+#include "core/QvIds.h"
 #include "core/modDataDocument.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
@@ -128,8 +129,8 @@ void clsUserData::LocalSoftLoadToCommandBar(CommandBar* Toolbar) {
     // One store number per file: a rescan shows the same icons without growing the store.
     static QHash<QString, int> iconNumbers;
     for (const XmlNode& soft : LocalSoftsXMLNode().childElements()) {
-        CommandBarControl* button =
-            Toolbar->Add(CommandBarControl::Button, 701, soft.getAttribute(QStringLiteral("caption")));
+        CommandBarControl* button = Toolbar->Add(CommandBarControl::Button, Cmd::OpenProgram,
+                                                 soft.getAttribute(QStringLiteral("caption")));
         const QString file = soft.getAttribute(QStringLiteral("file"));
         button->setParameter(file);
         button->setTooltipText(soft.getAttribute(QStringLiteral("tip")));

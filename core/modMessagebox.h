@@ -2,8 +2,8 @@
 #include <QString>
 
 // The program's confirmations, one function per question. Each returns the identifier of the
-// pressed button: 106 is yes; 107 and 102 are no. Dismissing a question (Escape, the close box)
-// gives its default button's identifier.
+// pressed button: Answer::Yes (106) is yes; Answer::No (107) and Answer::Cancel (102) are no. Dismissing a
+// question (Escape, the close box) gives its default button's identifier.
 namespace modMessagebox {
 
 qint32 ConfirmExit();

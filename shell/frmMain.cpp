@@ -6,6 +6,7 @@
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
 #include "core/QvError.h"
+#include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modDevelopeFunction.h"
@@ -25,29 +26,6 @@
 
 namespace {
 
-// Command identifiers of the main window.
-enum Command {
-    CmdNewPage = 197,
-    CmdExit = 102,
-    CmdDefaultLayout = 103,
-    CmdTileHorizontal = 122,
-    CmdTileVertical = 123,
-    CmdCascade = 121,
-    CmdWindowList = 35000,
-    CmdCheckUpdate = 104,
-    CmdAbout = 105,
-    CmdFeedback = 152,
-    CmdSuperSearch = 106,
-    CmdSpecialFolder = 850,
-    CmdOpenRecentFile = 108,
-    CmdMSN = 150,
-    CmdQQ = 151,
-    CmdOpenLink = 580,
-    CmdRescanSoftware = 700,
-    CmdOpenProgram = 701,
-    CmdFocusLabel = 160,
-};
-
 struct PaneSpec {
     int id;
     const char* title;
@@ -59,15 +37,15 @@ struct PaneSpec {
 
 // The panes in the order they are created.
 const PaneSpec kPanes[] = {
-    {frmMain::PaneEntertainment, "娱乐", 196, 120, 120, DockingPaneManager::Left},
-    {frmMain::PaneNavigation, "导航", 400, 120, 120, DockingPaneManager::Left},
-    {frmMain::PaneMusic, "听歌", 401, 200, 400, DockingPaneManager::Top},
-    {frmMain::PaneMovie, "电影", 404, 200, 400, DockingPaneManager::Top},
-    {frmMain::PaneNovel, "小说", 407, 200, 400, DockingPaneManager::Top},
-    {frmMain::PaneMail, "邮箱", 300, 200, 80, DockingPaneManager::Top},
-    {frmMain::PaneSearch, "搜索", 804, 200, 60, DockingPaneManager::Top},
-    {frmMain::PaneCommunity, "社区", 1084, 1000, 400, DockingPaneManager::Top},
-    {frmMain::PaneStock, "股票", 1083, 1000, 400, DockingPaneManager::Top},
+    {PaneId::Entertainment, "娱乐", 196, 120, 120, DockingPaneManager::Left},
+    {PaneId::Navigation, "导航", 400, 120, 120, DockingPaneManager::Left},
+    {PaneId::Music, "听歌", 401, 200, 400, DockingPaneManager::Top},
+    {PaneId::Movie, "电影", 404, 200, 400, DockingPaneManager::Top},
+    {PaneId::Novel, "小说", 407, 200, 400, DockingPaneManager::Top},
+    {PaneId::Mail, "邮箱", 300, 200, 80, DockingPaneManager::Top},
+    {PaneId::Search, "搜索", 804, 200, 60, DockingPaneManager::Top},
+    {PaneId::Community, "社区", 1084, 1000, 400, DockingPaneManager::Top},
+    {PaneId::Stock, "股票", 1083, 1000, 400, DockingPaneManager::Top},
 };
 
 // The "我的文档" drop-down: caption and shell folder number, after the button itself (5).
@@ -149,7 +127,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     // 5. Tabs for the browser windows (double-clicking the free tab row opens a new one).
     connect(mWorkspace, &TabbedWorkspace::EmptyTabAreaDoubleClicked, this, [] {
-        if (auto it = extensions().commands.find(CmdNewPage); it != extensions().commands.end())
+        if (auto it = extensions().commands.find(Cmd::NewPage); it != extensions().commands.end())
             it->second(nullptr);
     });
 
@@ -192,28 +170,28 @@ void frmMain::buildMenuBar() {
 
     CommandBarControl* open = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("打开"));
     CommandBarControl* c =
-        open->CommandBar()->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
+        open->CommandBar()->Add(CommandBarControl::Button, Cmd::NewPage, QStringLiteral("新网页"));
     c->setTooltipText(QStringLiteral("打开一个空白的网页"));
     c->setBeginGroup(true);
-    c = open->CommandBar()->Add(CommandBarControl::Button, CmdExit, QStringLiteral("退出"));
+    c = open->CommandBar()->Add(CommandBarControl::Button, Cmd::Exit, QStringLiteral("退出"));
     c->setBeginGroup(true);
 
     CommandBarControl* view = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("窗口视图"));
     CommandBar* v = view->CommandBar();
-    v->Add(CommandBarControl::Button, CmdDefaultLayout, QStringLiteral("恢复默认版面"));
-    v->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"))->setBeginGroup(true);
-    v->Add(CommandBarControl::Button, CmdTileHorizontal, QStringLiteral("横向平铺"));
-    v->Add(CommandBarControl::Button, CmdTileVertical, QStringLiteral("纵向屏幕"));
-    v->Add(CommandBarControl::Button, CmdCascade, QStringLiteral("层叠"));
-    v->Add(CommandBarControl::Popup, CmdWindowList, QStringLiteral("窗体列表"));
+    v->Add(CommandBarControl::Button, Cmd::DefaultLayout, QStringLiteral("恢复默认版面"));
+    v->Add(CommandBarControl::Button, Cmd::NewPage, QStringLiteral("新网页"))->setBeginGroup(true);
+    v->Add(CommandBarControl::Button, Cmd::TileHorizontal, QStringLiteral("横向平铺"));
+    v->Add(CommandBarControl::Button, Cmd::TileVertical, QStringLiteral("纵向屏幕"));
+    v->Add(CommandBarControl::Button, Cmd::Cascade, QStringLiteral("层叠"));
+    v->Add(CommandBarControl::Popup, Cmd::WindowList, QStringLiteral("窗体列表"));
 
     CommandBarControl* help = menuBar->Add(CommandBarControl::Popup, 0, QStringLiteral("帮助"));
     help->CommandBar()
-        ->Add(CommandBarControl::Button, CmdCheckUpdate, QStringLiteral("检查更新"))
+        ->Add(CommandBarControl::Button, Cmd::CheckUpdate, QStringLiteral("检查更新"))
         ->setBeginGroup(true);
-    help->CommandBar()->Add(CommandBarControl::Button, CmdAbout, QStringLiteral("关于本软件"));
+    help->CommandBar()->Add(CommandBarControl::Button, Cmd::About, QStringLiteral("关于本软件"));
 
-    c = menuBar->Add(CommandBarControl::Button, CmdFeedback, QStringLiteral("我要提意见！"));
+    c = menuBar->Add(CommandBarControl::Button, Cmd::Feedback, QStringLiteral("我要提意见！"));
     c->setIconId(410);
     c->setStyle(CommandBarControl::StyleIconAndCaption);
     c->setTooltipText(QStringLiteral("给我们写信"));
@@ -222,7 +200,7 @@ void frmMain::buildMenuBar() {
 
 void frmMain::buildToolBars() {
     mToolBar = mBars->Add(QStringLiteral("工具"), CommandBars::Top);
-    CommandBarControl* c = mToolBar->Add(CommandBarControl::Button, CmdNewPage, QStringLiteral("新网页"));
+    CommandBarControl* c = mToolBar->Add(CommandBarControl::Button, Cmd::NewPage, QStringLiteral("新网页"));
     c->setTooltipText(QStringLiteral("打开一个空白的网页"));
     c->setStyle(CommandBarControl::StyleIconAndCaption);
 
@@ -231,19 +209,19 @@ void frmMain::buildToolBars() {
             notes->setTooltipText(QStringLiteral("便签功能可以让你随时记录下电话信息,别人的口信等"));
     }
 
-    mSuperSearch = mToolBar->Add(CommandBarControl::Button, CmdSuperSearch, QStringLiteral("超级搜索"));
+    mSuperSearch = mToolBar->Add(CommandBarControl::Button, Cmd::SuperSearch, QStringLiteral("超级搜索"));
     mSuperSearch->setIconId(1080);
     mSuperSearch->setStyle(CommandBarControl::StyleIconAndCaption);
     mSuperSearch->setTooltipText(QStringLiteral("超强的搜索功能, 搜索各种资讯"));
 
     CommandBarControl* docs =
-        mToolBar->Add(CommandBarControl::SplitButtonPopup, CmdSpecialFolder, QStringLiteral("我的文档"));
+        mToolBar->Add(CommandBarControl::SplitButtonPopup, Cmd::SpecialFolder, QStringLiteral("我的文档"));
     docs->setParameter(QString::number(SpecialFolders::Personal));
     docs->setStyle(CommandBarControl::StyleIconAndCaption);
     docs->setIconId(specialFolderIconNumber(SpecialFolders::Personal));
     for (const auto& [caption, csidl] : kSpecialFolders) {
-        CommandBarControl* entry =
-            docs->CommandBar()->Add(CommandBarControl::Button, CmdSpecialFolder, QString::fromUtf8(caption));
+        CommandBarControl* entry = docs->CommandBar()->Add(CommandBarControl::Button, Cmd::SpecialFolder,
+                                                           QString::fromUtf8(caption));
         entry->setParameter(QString::number(csidl));
         entry->setIconId(specialFolderIconNumber(csidl));
     }
@@ -259,15 +237,15 @@ void frmMain::buildToolBars() {
     // 10. The debug bar, in developer mode only.
     if (modInitial::gIsDevelopMode) {
         mDebugBar = mBars->Add(QStringLiteral("调试菜单"), CommandBars::Top);
-        mDebugBar->Add(CommandBarControl::Label, CmdFocusLabel, QStringLiteral("FOCUSINWEBBROWSER"));
+        mDebugBar->Add(CommandBarControl::Label, Cmd::FocusLabel, QStringLiteral("FOCUSINWEBBROWSER"));
     }
 }
 
 void frmMain::buildStatusBar() {
     StatusBar* status = mBars->statusBar();
-    status->AddPane(100)->setVisible(false);
+    status->AddPane(StatusPaneId::Main)->setVisible(false);
 
-    StatusBarPane* welcome = status->AddPane(111);
+    StatusBarPane* welcome = status->AddPane(StatusPaneId::Welcome);
     welcome->setText(QStringLiteral("欢迎使用Quorvel"));
     welcome->setBold(true);
     welcome->setFontFamily(QStringLiteral("微软雅黑"));
@@ -275,20 +253,20 @@ void frmMain::buildStatusBar() {
     modInitial::gStatusPane = welcome;
 
     if (modInitial::gIsDevelopMode) {
-        StatusBarPane* log = status->AddPane(114);
+        StatusBarPane* log = status->AddPane(StatusPaneId::DevelopLog);
         log->setWidth(300);
         log->setText(QStringLiteral("日志"));
         log->setClickable(true);
         modInitial::gDevLogPane = log->widget();
     }
 
-    mVersionPane = status->AddPane(116);
+    mVersionPane = status->AddPane(StatusPaneId::Version);
     mVersionPane->setWidth(100);
     mVersionPane->setText(
         QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
 
     connect(status, &StatusBar::PaneClick, this, [](int id) {
-        if (id == 114)
+        if (id == StatusPaneId::DevelopLog)
             modDevelopeFunction::ShowDevelopLog();
     });
 }
@@ -306,25 +284,26 @@ void frmMain::ApplyDefaultArrangement() {
     if (mDebugBar)
         mBars->DockRightOf(mDebugBar, mLocalBar);
 
-    DockingPane* nav = mPanes->FindPane(PaneNavigation);
-    DockingPane* ent = mPanes->FindPane(PaneEntertainment);
+    DockingPane* nav = mPanes->FindPane(PaneId::Navigation);
+    DockingPane* ent = mPanes->FindPane(PaneId::Entertainment);
     if (nav && ent) {
         nav->Select();
         ent->Select();
         mPanes->AttachPane(ent, nav);
         nav->Select();
     }
-    for (int id : {PaneMusic, PaneMovie, PaneNovel, PaneMail, PaneSearch, PaneCommunity, PaneStock}) {
+    for (int id : {PaneId::Music, PaneId::Movie, PaneId::Novel, PaneId::Mail, PaneId::Search,
+                   PaneId::Community, PaneId::Stock}) {
         if (DockingPane* pane = mPanes->FindPane(id))
             pane->Hide();
     }
 }
 
 void frmMain::ToggleAdvancedSearch() {
-    DockingPane* pane = mPanes->FindPane(PaneAdvancedSearch);
+    DockingPane* pane = mPanes->FindPane(PaneId::AdvancedSearch);
     if (!pane || pane->IsClosed()) {
-        mPanes->CreatePane(PaneAdvancedSearch, 200, 140, DockingPaneManager::Top, QStringLiteral("超级搜索"),
-                           1080);
+        mPanes->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top,
+                           QStringLiteral("超级搜索"), 1080);
         mSuperSearch->setChecked(true);
     } else {
         pane->Close();
@@ -366,14 +345,14 @@ void frmMain::onPaneAction(DockingPane* pane, int action, bool* cancel) {
         if (fixedPane) {
             *cancel = true;
             pane->Hide();
-        } else if (id == PaneAdvancedSearch) {
+        } else if (id == PaneId::AdvancedSearch) {
             mPaneContents.remove(id);
             mSuperSearch->setChecked(false);
         }
         return;
     }
     if (action == DockingPaneManager::Expanding) {
-        if (id == PaneMail || id == PaneSearch)
+        if (id == PaneId::Mail || id == PaneId::Search)
             attachPaneContent(pane);
         if (extensions().paneExpanding)
             extensions().paneExpanding(id, mPaneContents.value(id));
@@ -387,18 +366,18 @@ void frmMain::fillWindowList(CommandBar* popup) {
     for (int i = 0; i < windows.size(); ++i) {
         const QString title =
             windows[i]->windowTitle().isEmpty() ? QStringLiteral("新页面") : windows[i]->windowTitle();
-        CommandBarControl* item = popup->Add(CommandBarControl::Button, CmdWindowList,
+        CommandBarControl* item = popup->Add(CommandBarControl::Button, Cmd::WindowList,
                                              QStringLiteral("&%1 %2").arg(i + 1).arg(title));
         item->setTag(i);
         item->setIconId(-1);
         item->setChecked(windows[i] == active);
     }
     if (windows.isEmpty())
-        popup->Add(CommandBarControl::Button, CmdWindowList, QStringLiteral("(无)"))->setEnabled(false);
+        popup->Add(CommandBarControl::Button, Cmd::WindowList, QStringLiteral("(无)"))->setEnabled(false);
 }
 
 void frmMain::onPopup(CommandBar* popup) {
-    if (popup->ParentControl() && popup->ParentControl()->Id() == CmdWindowList)
+    if (popup->ParentControl() && popup->ParentControl()->Id() == Cmd::WindowList)
         fillWindowList(popup);
 }
 
@@ -408,56 +387,56 @@ void frmMain::ExecuteCommand(CommandBarControl* control) {
     const int id = control->Id();
     auto& commands = extensions().commands;
     switch (id) {
-    case CmdExit:
+    case Cmd::Exit:
         // The updater waits until this program has ended; the window itself stays open.
         modInitial::StartUpdater();
         return;
-    case CmdDefaultLayout:
+    case Cmd::DefaultLayout:
         ApplyDefaultArrangement();
         return;
-    case CmdCascade:
+    case Cmd::Cascade:
         mWorkspace->Arrange(TabbedWorkspace::Cascade);
         return;
-    case CmdTileHorizontal:
+    case Cmd::TileHorizontal:
         mWorkspace->Arrange(TabbedWorkspace::TileHorizontal);
         return;
-    case CmdTileVertical:
+    case Cmd::TileVertical:
         mWorkspace->Arrange(TabbedWorkspace::TileVertical);
         return;
-    case CmdWindowList: {
+    case Cmd::WindowList: {
         const QList<QWidget*> windows = mWorkspace->Windows();
         const int index = control->Tag().toInt();
         if (control->Tag().isValid() && index >= 0 && index < windows.size())
             mWorkspace->Activate(windows[index]);
         return;
     }
-    case CmdAbout:
+    case Cmd::About:
         try {
             frmAbout::ShowModeless(this);
         } catch (const QvError& e) {
             ShowPlainMessage(QStringLiteral("关于本软件无法显示：%1").arg(e.description()));
         }
         return;
-    case CmdFeedback:
+    case Cmd::Feedback:
         modTools::MailToMaker();
         return;
-    case CmdSuperSearch:
+    case Cmd::SuperSearch:
         ToggleAdvancedSearch();
         return;
-    case CmdSpecialFolder:
+    case Cmd::SpecialFolder:
         SpecialFolders::Open(control->Parameter().toInt());
         return;
-    case CmdOpenRecentFile:
-    case CmdOpenProgram:
+    case Cmd::OpenRecentFile:
+    case Cmd::OpenProgram:
         modTools::OpenFile(control->Parameter());
         return;
-    case CmdMSN:
+    case Cmd::MSNInquiry:
         modTools::ShowMSNInquiry();
         return;
-    case CmdQQ:
+    case Cmd::QQInquiry:
         modTools::OpenQQInquiry();
         return;
-    case CmdRescanSoftware:
+    case Cmd::RescanSoftware:
         if (auto it = commands.find(id); it != commands.end())
             it->second(control);
         // The bar that held the command now lists the programs the scan found.
@@ -490,7 +469,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     }
     // Only the user's close from the window frame asks; the program's own close (and a
     // termination signal, which closes the window through the program) does not.
-    if (event->spontaneous() && modMessagebox::ConfirmExit() == 107) {
+    if (event->spontaneous() && modMessagebox::ConfirmExit() == Answer::No) {
         event->ignore();
         return;
     }

@@ -21,20 +21,6 @@ class TabbedWorkspace;
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Pane identifiers.
-    enum Pane {
-        PaneEntertainment = 410,
-        PaneNavigation = 400,
-        PaneMusic = 430,
-        PaneMovie = 450,
-        PaneNovel = 440,
-        PaneMail = 307,
-        PaneSearch = 420,
-        PaneCommunity = 460,
-        PaneStock = 456,
-        PaneAdvancedSearch = 421,
-    };
-
     // What the subsystems plug into the window. Each is optional: without it the window shows
     // the pane empty, or leaves the command without effect.
     struct Extensions {
@@ -75,7 +61,7 @@ public:
 
     // The arrangement of load and of command 103.
     void ApplyDefaultArrangement();
-    // Command 106.
+    // Command Cmd::SuperSearch.
     void ToggleAdvancedSearch();
     // Runs a command as the bars would.
     void ExecuteCommand(CommandBarControl* control);

@@ -1,5 +1,6 @@
 #include "shell/modSubsystems.h"
 
+#include "core/QvIds.h"
 #include "core/modInitial.h"
 #include "shell/frmMain.h"
 #include "web/cltWebPage.h"
@@ -14,7 +15,7 @@ void Install() {
     // and filled with the recently-closed-pages page. It is made once the main window is on the
     // screen: starting the web engine takes longer than the whole rest of the start, and the
     // user sees the window meanwhile.
-    ext.commands[197] = [](CommandBarControl*) { cltWebPage::Global()->OpenNewPage(); };
+    ext.commands[Cmd::NewPage] = [](CommandBarControl*) { cltWebPage::Global()->OpenNewPage(); };
     modInitial::AddStartupStep([] {
         cltWebPage* opener = cltWebPage::Global();
         opener->CreateFirstWindow();

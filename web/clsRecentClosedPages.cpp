@@ -1,6 +1,7 @@
 #include "web/clsRecentClosedPages.h"
 
 #include "core/QvError.h"
+#include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modInitial.h"
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kYes = 106;
 
 const QString kRecord = QStringLiteral("rcp");
 // The seven values in the order the page's script receives them.
@@ -124,7 +123,7 @@ void clsRecentClosedPages::Add(const QDateTime& vDatetime, const QString& vURL, 
 }
 
 bool clsRecentClosedPages::Remove(const QString& vAsctime, bool isSilent) {
-    if (!isSilent && modMessagebox::ConfirmRemovePage() != kYes)
+    if (!isSilent && modMessagebox::ConfirmRemovePage() != Answer::Yes)
         return false;
     XmlNode record;
     try {
@@ -138,7 +137,7 @@ bool clsRecentClosedPages::Remove(const QString& vAsctime, bool isSilent) {
 }
 
 bool clsRecentClosedPages::RemoveAll() {
-    if (modMessagebox::ConfirmRemoveAllPages() != kYes)
+    if (modMessagebox::ConfirmRemoveAllPages() != Answer::Yes)
         return false;
     struct Removed {
         XmlNode record;

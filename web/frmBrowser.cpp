@@ -5,6 +5,7 @@
 #include "controls/IconStore.h"
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
+#include "core/QvIds.h"
 #include "core/cRegistry.h"
 #include "core/clsCommonData.h"
 #include "core/clsData.h"
@@ -187,7 +188,8 @@ void frmBrowser::connectEngine() {
     connect(browserPage, &QWebEnginePage::iconChanged, this, &frmBrowser::onSiteIconChanged);
     connect(browserPage, &QWebEnginePage::windowCloseRequested, this, &frmBrowser::onWindowCloseRequested);
     connect(browserPage, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
-        if (StatusBarPane* pane = mBars ? mBars->statusBar()->FindPane(PaneStatusText) : nullptr)
+        if (StatusBarPane* pane =
+                mBars ? mBars->statusBar()->FindPane(StatusPaneId::BrowserStatusText) : nullptr)
             pane->setText(url);
     });
 }
@@ -202,26 +204,27 @@ void frmBrowser::buildCommandBars() {
         toolBar->setFloatable(false);
     }
 
-    bar->Add(CommandBarControl::Button, IdNewPage, QStringLiteral("新建"));
-    mBack = bar->Add(CommandBarControl::SplitButtonPopup, IdBack, QStringLiteral("后退"));
-    mForward = bar->Add(CommandBarControl::SplitButtonPopup, IdForward, QStringLiteral("前进"));
+    bar->Add(CommandBarControl::Button, Cmd::NewPage, QStringLiteral("新建"));
+    mBack = bar->Add(CommandBarControl::SplitButtonPopup, Cmd::Back, QStringLiteral("后退"));
+    mForward = bar->Add(CommandBarControl::SplitButtonPopup, Cmd::Forward, QStringLiteral("前进"));
     mBack->setEnabled(false);
     mForward->setEnabled(false);
-    bar->Add(CommandBarControl::Button, IdStop, QStringLiteral("停止"));
-    bar->Add(CommandBarControl::Button, IdRefresh, QStringLiteral("刷新"));
-    bar->Add(CommandBarControl::Button, IdHome, QStringLiteral("主页"));
+    bar->Add(CommandBarControl::Button, Cmd::Stop, QStringLiteral("停止"));
+    bar->Add(CommandBarControl::Button, Cmd::Refresh, QStringLiteral("刷新"));
+    bar->Add(CommandBarControl::Button, Cmd::Home, QStringLiteral("主页"));
 
-    CommandBarControl* favorites = bar->Add(CommandBarControl::Popup, IdFavorites, QStringLiteral("收藏夹"));
+    CommandBarControl* favorites =
+        bar->Add(CommandBarControl::Popup, Cmd::Favorites, QStringLiteral("收藏夹"));
     favorites->setBeginGroup(true);
     favorites->setStyle(CommandBarControl::StyleIconAndCaption);
-    CommandBarControl* add = favorites->CommandBar()->Add(CommandBarControl::Button, IdAddFavorite,
+    CommandBarControl* add = favorites->CommandBar()->Add(CommandBarControl::Button, Cmd::AddFavorite,
                                                           QStringLiteral("添加到收藏..."));
     add->setTooltipText(QStringLiteral("添加当前页到收藏夹"));
-    CommandBarControl* organize = favorites->CommandBar()->Add(CommandBarControl::Button, IdOrganizeFavorites,
-                                                               QStringLiteral("整理收藏夹..."));
+    CommandBarControl* organize = favorites->CommandBar()->Add(
+        CommandBarControl::Button, Cmd::OrganizeFavorites, QStringLiteral("整理收藏夹..."));
     organize->setTooltipText(QStringLiteral("打开收藏文件夹"));
 
-    mAddress = bar->Add(CommandBarControl::ComboBox, IdAddress, QStringLiteral("URL"));
+    mAddress = bar->Add(CommandBarControl::ComboBox, Cmd::Address, QStringLiteral("URL"));
     mAddress->setTooltipText(QStringLiteral("请输入网址"));
     if (QComboBox* combo = mAddress->comboBox()) {
         combo->setFont(QFont(QStringLiteral("Arial")));
@@ -235,23 +238,23 @@ void frmBrowser::buildCommandBars() {
             list->installEventFilter(this);
     }
 
-    CommandBarControl* search = bar->Add(CommandBarControl::Button, IdSearch, QStringLiteral("搜索"));
+    CommandBarControl* search = bar->Add(CommandBarControl::Button, Cmd::Search, QStringLiteral("搜索"));
     search->setBeginGroup(true);
     search->setTooltipText(QStringLiteral("打开超强搜索面板"));
     search->setStyle(CommandBarControl::StyleIconAndCaption);
     CommandBarControl* assistant =
-        bar->Add(CommandBarControl::ButtonPopup, IdAssistant, QStringLiteral("助手"));
+        bar->Add(CommandBarControl::ButtonPopup, Cmd::Assistant, QStringLiteral("助手"));
     assistant->setTooltipText(QStringLiteral("提供超强的办公助手功能"));
     assistant->setStyle(CommandBarControl::StyleIconAndCaption);
 
-    CommandBarControl* tools = bar->Add(CommandBarControl::Popup, IdTools, QStringLiteral("工具"));
+    CommandBarControl* tools = bar->Add(CommandBarControl::Popup, Cmd::Tools, QStringLiteral("工具"));
     tools->setStyle(CommandBarControl::StyleIconAndCaption);
     CommandBar* toolsMenu = tools->CommandBar();
-    toolsMenu->Add(CommandBarControl::Button, IdPrint, QStringLiteral("打印..."));
-    toolsMenu->Add(CommandBarControl::Button, IdPrintPreview, QStringLiteral("打印预览"));
-    toolsMenu->Add(CommandBarControl::Button, IdPageSetup, QStringLiteral("页面设置"));
-    toolsMenu->Add(CommandBarControl::Button, IdSaveAs, QStringLiteral("另存为..."))->setBeginGroup(true);
-    toolsMenu->Add(CommandBarControl::Button, IdInternetOptions, QStringLiteral("Internet选项"))
+    toolsMenu->Add(CommandBarControl::Button, Cmd::Print, QStringLiteral("打印..."));
+    toolsMenu->Add(CommandBarControl::Button, Cmd::PrintPreview, QStringLiteral("打印预览"));
+    toolsMenu->Add(CommandBarControl::Button, Cmd::PageSetup, QStringLiteral("页面设置"));
+    toolsMenu->Add(CommandBarControl::Button, Cmd::SaveAs, QStringLiteral("另存为..."))->setBeginGroup(true);
+    toolsMenu->Add(CommandBarControl::Button, Cmd::InternetOptions, QStringLiteral("Internet选项"))
         ->setBeginGroup(true);
 
     connect(mBars, &CommandBars::Execute, this, &frmBrowser::onExecute);
@@ -265,9 +268,9 @@ void frmBrowser::buildCommandBars() {
 
 void frmBrowser::buildStatusBar() {
     StatusBar* status = mBars->statusBar();
-    status->AddPane(PaneMain)->setVisible(false);
-    status->AddPane(PaneStatusText)->setWidth(500);
-    StatusBarPane* progress = status->AddProgressPane(PaneProgress);
+    status->AddPane(StatusPaneId::Main)->setVisible(false);
+    status->AddPane(StatusPaneId::BrowserStatusText)->setWidth(500);
+    StatusBarPane* progress = status->AddProgressPane(StatusPaneId::BrowserProgress);
     progress->setWidth(150);
     progress->setVisible(false);
     status->bar()->setVisible(true);
@@ -585,7 +588,7 @@ bool frmBrowser::skipBlankStep(const QUrl& url) {
 }
 
 void frmBrowser::onLoadStarted() {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress)) {
+    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress)) {
         pane->setProgressRange(100);
         pane->setProgressValue(0);
         pane->setVisible(true);
@@ -593,7 +596,7 @@ void frmBrowser::onLoadStarted() {
 }
 
 void frmBrowser::onLoadProgress(int progress) {
-    StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress);
+    StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress);
     if (!pane)
         return;
     pane->setProgressRange(100);
@@ -604,7 +607,7 @@ void frmBrowser::onLoadProgress(int progress) {
 
 void frmBrowser::onLoadFinished(bool ok) {
     try {
-        if (StatusBarPane* pane = mBars->statusBar()->FindPane(PaneProgress))
+        if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
             pane->setVisible(false);
         updateHistoryButtons();
         if (mReleased || !page())
@@ -796,61 +799,61 @@ void frmBrowser::onExecute(CommandBarControl* control) {
     try {
         QWebEnginePage* current = page();
         switch (control->Id()) {
-        case IdNewPage:
+        case Cmd::NewPage:
             cltWebPage::Global()->OpenNewPage();
             break;
-        case IdBack:
+        case Cmd::Back:
             if (current)
                 current->triggerAction(QWebEnginePage::Back);
             break;
-        case IdForward:
+        case Cmd::Forward:
             if (current)
                 current->triggerAction(QWebEnginePage::Forward);
             break;
-        case IdStop:
+        case Cmd::Stop:
             if (current)
                 current->triggerAction(QWebEnginePage::Stop);
             break;
-        case IdRefresh:
+        case Cmd::Refresh:
             if (mInnerPage)
                 GoInnerPage(strInnerPageName);
             else if (current)
                 current->triggerAction(QWebEnginePage::ReloadAndBypassCache);
             break;
-        case IdHome:
+        case Cmd::Home:
             goHome();
             break;
-        case IdAddFavorite:
+        case Cmd::AddFavorite:
             mHost->Exec(cWebBrowser::CmdAddFavorite);
             break;
-        case IdOrganizeFavorites:
-        case IdFavoriteEntry:
+        case Cmd::OrganizeFavorites:
+        case Cmd::FavoriteEntry:
             if (favoritesRunner())
                 favoritesRunner()(this, control);
             break;
-        case IdAddress:
+        case Cmd::Address:
             onAddressEnter();
             break;
-        case IdSearch:
+        case Cmd::Search:
             if (modInitial::gDockingPanes)
-                modInitial::gDockingPanes->ShowPane(SearchPaneId);
+                modInitial::gDockingPanes->ShowPane(PaneId::Search);
             break;
-        case IdPrint:
+        case Cmd::Print:
             mHost->Exec(cWebBrowser::CmdPrint);
             break;
-        case IdPrintPreview:
+        case Cmd::PrintPreview:
             mHost->Exec(cWebBrowser::CmdPrintPreview);
             break;
-        case IdPageSetup:
+        case Cmd::PageSetup:
             mHost->Exec(cWebBrowser::CmdPageSetup);
             break;
-        case IdSaveAs:
+        case Cmd::SaveAs:
             mHost->Exec(cWebBrowser::CmdSaveAs);
             break;
-        case IdInternetOptions:
+        case Cmd::InternetOptions:
             openNetworkSettings();
             break;
-        case IdHistoryEntry:
+        case Cmd::HistoryEntry:
             WebHistoryGo(control->Tag().toInt());
             break;
         default:
@@ -871,15 +874,15 @@ void frmBrowser::onInitPopup(CommandBar* popup) {
             SetHistoryButton(HistoryBack, popup);
         } else if (owner == mForward) {
             SetHistoryButton(HistoryForward, popup);
-        } else if (id == IdFavorites || id == IdFavoriteFolder) {
+        } else if (id == Cmd::Favorites || id == Cmd::FavoriteFolder) {
             const QList<CommandBarControl*> controls = popup->Controls();
             for (CommandBarControl* control : controls) {
-                if (control->Id() == IdFavoriteEntry || control->Id() == IdFavoriteFolder)
+                if (control->Id() == Cmd::FavoriteEntry || control->Id() == Cmd::FavoriteFolder)
                     popup->Remove(control);
             }
             if (favoritesFiller())
                 favoritesFiller()(this, popup);
-        } else if (id == IdAssistant && !mAssistantInitialised) {
+        } else if (id == Cmd::Assistant && !mAssistantInitialised) {
             mAssistantInitialised = true;
             if (assistantInitialiser())
                 assistantInitialiser()(this, popup);
@@ -976,7 +979,8 @@ void frmBrowser::SetHistoryButton(int flags, CommandBar* menu) {
         QString caption = item.title().trimmed();
         if (caption.isEmpty())
             caption = item.url().toString().trimmed();
-        CommandBarControl* entry = menu->Add(CommandBarControl::Button, IdHistoryEntry, menuCaption(caption));
+        CommandBarControl* entry =
+            menu->Add(CommandBarControl::Button, Cmd::HistoryEntry, menuCaption(caption));
         entry->setTag(step);
     }
 }

@@ -27,40 +27,10 @@ class clsRecentClosedPages;
 class frmBrowser : public QWidget {
     Q_OBJECT
 public:
-    // Command bar controls.
-    enum ControlId {
-        IdNewPage = 197,
-        IdBack = 190,
-        IdForward = 191,
-        IdStop = 192,
-        IdRefresh = 193,
-        IdHome = 194,
-        IdFavorites = 196,
-        IdAddFavorite = 206,
-        IdOrganizeFavorites = 272,
-        IdAddress = 202,
-        IdSearch = 195,
-        IdAssistant = 225,
-        IdTools = 205,
-        IdPrint = 204,
-        IdPrintPreview = 207,
-        IdPageSetup = 210,
-        IdSaveAs = 208,
-        IdInternetOptions = 216,
-        IdHistoryEntry = 217,
-        IdFavoriteEntry = 800,
-        IdFavoriteFolder = 801,
-    };
     // History menu flags.
     static constexpr int HistoryBack = 16;
     static constexpr int HistoryForward = 32;
     static constexpr int MaxHistoryEntries = 30;
-    // Status bar panes.
-    static constexpr int PaneMain = 100;
-    static constexpr int PaneStatusText = 260;
-    static constexpr int PaneProgress = 261;
-    // The main window's search pane.
-    static constexpr int SearchPaneId = 420;
 
     explicit frmBrowser(QWidget* parent = nullptr);
     ~frmBrowser() override;

@@ -3,6 +3,7 @@
 #include "controls/CommandBars.h"
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
+#include "core/QvIds.h"
 #include "core/clsCommonData.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
@@ -280,8 +281,7 @@ TEST_F(BrowserTest, ClosingAPageRecordsItWithA210PixelThumbnail) {
     const QSize view = window->WebBrowser()->size();
     const QString handle = cWebBrowser::WindowHandle(window);
     // What the user typed but never went to is no page that was closed.
-    QTest::keyClicks(window->commandBars()->FindControl(frmBrowser::IdAddress)->comboBox()->lineEdit(),
-                     "/junk");
+    QTest::keyClicks(window->commandBars()->FindControl(Cmd::Address)->comboBox()->lineEdit(), "/junk");
     QPointer<frmBrowser> alive(window);
 
     EXPECT_TRUE(window->RequestClose());
@@ -477,8 +477,8 @@ TEST_F(BrowserTest, AHostileTitleShowsAsTextInTheRcpPage) {
 
 TEST_F(BrowserTest, HistoryMenusListAtMostThirtyEntriesWithRelativeSteps) {
     frmBrowser* window = openPage("/titled");
-    CommandBarControl* back = window->commandBars()->FindControl(frmBrowser::IdBack);
-    CommandBarControl* forward = window->commandBars()->FindControl(frmBrowser::IdForward);
+    CommandBarControl* back = window->commandBars()->FindControl(Cmd::Back);
+    CommandBarControl* forward = window->commandBars()->FindControl(Cmd::Forward);
     EXPECT_FALSE(back->Enabled());
     evalJs(window->page(), "for (var i = 1; i <= 35; ++i) history.pushState({}, '', '?step=' + i); true");
     ASSERT_TRUE(waitUntil([&] { return window->page()->url().query() == "step=35"; }));
@@ -488,7 +488,7 @@ TEST_F(BrowserTest, HistoryMenusListAtMostThirtyEntriesWithRelativeSteps) {
     window->SetHistoryButton(frmBrowser::HistoryBack, back->CommandBar());
     ASSERT_EQ(back->CommandBar()->Count(), 30);
     for (int i = 0; i < 30; ++i) {
-        EXPECT_EQ(back->CommandBar()->Item(i)->Id(), frmBrowser::IdHistoryEntry);
+        EXPECT_EQ(back->CommandBar()->Item(i)->Id(), Cmd::HistoryEntry);
         EXPECT_EQ(back->CommandBar()->Item(i)->Tag().toInt(), -(i + 1));
     }
 
@@ -507,7 +507,7 @@ TEST_F(BrowserTest, HistoryMenusListAtMostThirtyEntriesWithRelativeSteps) {
 
 TEST_F(BrowserTest, TheAddressBoxKeepsWhatTheUserTypesAndEnterGoesThere) {
     frmBrowser* window = openPage("/titled");
-    CommandBarControl* box = window->commandBars()->FindControl(frmBrowser::IdAddress);
+    CommandBarControl* box = window->commandBars()->FindControl(Cmd::Address);
     QLineEdit* edit = box->comboBox()->lineEdit();
     EXPECT_EQ(window->AddressText(), server.url("/titled"));
 
