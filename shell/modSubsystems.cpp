@@ -1,7 +1,10 @@
 #include "shell/modSubsystems.h"
 
 #include "core/QvIds.h"
+#include "core/clsData.h"
+#include "core/clsUserData.h"
 #include "core/modInitial.h"
+#include "notes/clsPostNotes.h"
 #include "shell/frmMain.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
@@ -22,6 +25,32 @@ void Install() {
         opener->initialNewWebPage();
         opener->NewPage(QStringLiteral("rcp"));
     });
+
+    // Sticky notes: the notes button on toolbar "工具" (which also reopens the notes that were
+    // open at the last exit) and the commands of its drop-down. At the end the note windows
+    // close before the user data is saved, so their last places go into that save and the notes
+    // stay marked visible.
+    ext.addNotesControl = [](CommandBar* toolbar) -> CommandBarControl* {
+        clsPostNotes* notes = modInitial::gData ? clsPostNotes::Of(modInitial::gData->UserData()) : nullptr;
+        return notes ? notes->initPostNoteCommandbars(toolbar) : nullptr;
+    };
+    for (int id : {Cmd::NoteAdd, Cmd::NoteHideAll, Cmd::NoteShowAll, Cmd::NoteHide, Cmd::NoteShow,
+                   Cmd::NoteDeleteAll}) {
+        ext.commands[id] = [](CommandBarControl* control) {
+            if (modInitial::gData) {
+                if (clsPostNotes* notes = clsPostNotes::Of(modInitial::gData->UserData()))
+                    notes->OnExecute(control);
+            }
+        };
+    }
+    modInitial::AddShutdownStep(
+        [] {
+            if (modInitial::gData && modInitial::gData->HasUserData()) {
+                if (clsPostNotes* notes = clsPostNotes::Existing(modInitial::gData->UserData()))
+                    notes->UnloadForExit();
+            }
+        },
+        nullptr);
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
