@@ -213,6 +213,7 @@ TEST_F(OnlineUpdateTest, CancellingDuringTheSecondOfThreeFilesKeepsTheFirstAndFa
 TEST_F(OnlineUpdateTest, HostileEntriesStopTheUpdateBeforeAnythingIsFetchedAndWrongSizesFail) {
     QTemporaryDir outside;
     ASSERT_TRUE(QFile::link(outside.path(), path("link")));
+    ASSERT_TRUE(QFile::link(outside.filePath("nothing"), path("dangling")));
     const QString time = QDateTime::currentDateTime().toString(kTimeForm);
     const Entry good{"good", "good", "good", 10, "", time, "overwriteanyway"};
     const QList<Entry> hostile = {
@@ -222,6 +223,7 @@ TEST_F(OnlineUpdateTest, HostileEntriesStopTheUpdateBeforeAnythingIsFetchedAndWr
         {"share", "\\\\server\\share\\x", "x", 10, "", time, "overwriteanyway"},
         {"scheme", "file:///etc/passwd", "passwd", 10, "", time, "overwriteanyway"},
         {"link", "link/x.txt", "x.txt", 10, "", time, "overwriteanyway"},
+        {"dangling link", "dangling", "dangling", 10, "", time, "overwriteanyway"},
         {"server up", "fine.txt", "../../fine.txt", 10, "", time, "overwriteanyway"},
         {"server sub", "fine.txt", "a/fine.txt", 10, "", time, "overwriteanyway"},
         {"size", "fine.txt", "fine.txt", -1, "", time, "overwriteanyway"},
