@@ -159,14 +159,16 @@ TEST_F(OnlineUpdateTest, OutOfDateFilesAreFetchedAndTheUpdaterIsReplacedByTheMai
          "overwriteanyway"},
         {"existing.dat", "existing.dat", "existing.dat", 30, "", local.toString(kTimeForm),
          "some other mode"},
+        // Missing, so fetched although its version is older than anything.
+        {"gone.bin", "gone.bin", "gone.bin", 40, "1", local.toString(kTimeForm), "ver"},
     });
 
     EXPECT_EQ(check(), clsOnlineUpdate::Restarting);
     EXPECT_EQ(restarts, 1);
     EXPECT_EQ(statusText(), clsOnlineUpdate::TextUpdating);
     EXPECT_FALSE(hasProgressPane());
-    const std::pair<const char*, int> fetched[] = {
-        {"new.dat", 700}, {"notes.txt", 10}, {"QV.exe", 2000}, {"tool", 20}, {"existing.dat", 30}};
+    const std::pair<const char*, int> fetched[] = {{"new.dat", 700}, {"notes.txt", 10},    {"QV.exe", 2000},
+                                                   {"tool", 20},     {"existing.dat", 30}, {"gone.bin", 40}};
     for (const auto& [name, size] : fetched) {
         SCOPED_TRACE(name);
         EXPECT_EQ(qvtest::readFile(path(QStringLiteral("Temp/tupd%1").arg(name))), body(name, size));
@@ -181,7 +183,7 @@ TEST_F(OnlineUpdateTest, OutOfDateFilesAreFetchedAndTheUpdaterIsReplacedByTheMai
     QStringList names;
     for (const XmlNode& file : saved.selectNodes("filelist/file"))
         names << file.getAttribute("filename");
-    EXPECT_EQ(names, QStringList({"new.dat", "notes.txt", "QV.exe", "tool", "existing.dat"}));
+    EXPECT_EQ(names, QStringList({"new.dat", "notes.txt", "QV.exe", "tool", "existing.dat", "gone.bin"}));
 }
 
 TEST_F(OnlineUpdateTest, CancellingDuringTheSecondOfThreeFilesKeepsTheFirstAndFails) {
