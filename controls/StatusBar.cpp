@@ -161,6 +161,17 @@ StatusBarPane* StatusBar::FindPane(int id) const {
     return nullptr;
 }
 
+void StatusBar::RemovePane(int id) {
+    StatusBarPane* pane = FindPane(id);
+    if (!pane)
+        return;
+    mPanes.removeOne(pane);
+    QWidget* widget = pane->widget();
+    removeKeepingOthers(widget);
+    delete widget;
+    delete pane;
+}
+
 int StatusBar::VisiblePaneCount() const {
     int count = 0;
     for (const StatusBarPane* pane : mPanes) {
@@ -170,25 +181,28 @@ int StatusBar::VisiblePaneCount() const {
     return count;
 }
 
+// QStatusBar::removeWidget (Qt 6.4) hides the widget after the removed one instead of the
+// removed one: every other widget of the bar keeps the visibility it had.
+void StatusBar::removeKeepingOthers(QWidget* widget) {
+    QList<QPair<QWidget*, bool>> hidden;
+    const auto children = mBar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        if (child != widget)
+            hidden.append({child, child->isHidden()});
+    }
+    mBar->removeWidget(widget);
+    for (const auto& [child, wasHidden] : std::as_const(hidden)) {
+        if (child->isHidden() != wasHidden)
+            child->setVisible(!wasHidden);
+    }
+}
+
 // Puts the pane's widget at its place among the panes, with its stretch. Panes are ordinary
 // status bar widgets, left to right in the order they were added.
 void StatusBar::place(StatusBarPane* pane) {
     QWidget* widget = pane->widget();
-    if (widget->parentWidget() == mBar) {
-        // QStatusBar::removeWidget (Qt 6.4) hides the widget after the removed one instead of
-        // the removed one: every other widget of the bar keeps the visibility it had.
-        QList<QPair<QWidget*, bool>> hidden;
-        const auto children = mBar->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (QWidget* child : children) {
-            if (child != widget)
-                hidden.append({child, child->isHidden()});
-        }
-        mBar->removeWidget(widget);
-        for (const auto& [child, wasHidden] : std::as_const(hidden)) {
-            if (child->isHidden() != wasHidden)
-                child->setVisible(!wasHidden);
-        }
-    }
+    if (widget->parentWidget() == mBar)
+        removeKeepingOthers(widget);
     mBar->insertWidget(int(mPanes.indexOf(pane)), widget, pane->mStretch ? 1 : 0);
     // The pane's own visibility decides, whatever removing and inserting did to it.
     widget->setVisible(pane->mVisible);

@@ -61,6 +61,8 @@ public:
     StatusBarPane* AddPane(int id);
     StatusBarPane* AddProgressPane(int id);
     StatusBarPane* FindPane(int id) const;
+    // Removes the pane and its widget; nothing when there is no pane with that identifier.
+    void RemovePane(int id);
     QList<StatusBarPane*> Panes() const { return mPanes; }
     // Panes the user can see.
     int VisiblePaneCount() const;
@@ -73,6 +75,7 @@ private:
     friend class StatusBarPane;
     StatusBarPane* addPane(int id, bool progress);
     void place(StatusBarPane* pane);
+    void removeKeepingOthers(QWidget* widget);
 
     QStatusBar* mBar;
     QList<StatusBarPane*> mPanes;

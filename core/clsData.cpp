@@ -4,11 +4,18 @@
 #include "core/clsUserData.h"
 #include "core/modInitial.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+namespace {
+std::function<void(const QString&)>& pageRequester() {
+    static std::function<void(const QString&)> requester;
+    return requester;
+}
+} // namespace
 
 clsData::clsData() = default;
+
+void clsData::SetPageRequester(std::function<void(const QString& url)> requester) {
+    pageRequester() = std::move(requester);
+}
 
 clsData::~clsData() {
     // Release order: user data, common data, then the rest.
@@ -51,9 +58,7 @@ QString clsData::HostLogging(const QString& StrLoggingType) {
     while (host.endsWith('/'))
         host.chop(1);
     const QString address = host + page;
-    if (!mNetwork)
-        mNetwork = new QNetworkAccessManager(this);
-    QNetworkReply* reply = mNetwork->get(QNetworkRequest(QUrl(address)));
-    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    if (pageRequester())
+        pageRequester()(address);
     return address;
 }

@@ -1,11 +1,11 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class clsCommonData;
 class clsUserData;
-class QNetworkAccessManager;
 
 // The data hub: the one owner of the stores. Each member is created on the first read of its
 // property and kept until the hub is released.
@@ -27,9 +27,11 @@ public:
     // nothing is read back and a failure goes unnoticed. Returns the address requested (empty
     // for any other kind).
     QString HostLogging(const QString& StrLoggingType);
+    // The fetch that requests a page for HostLogging (installed with the HTTP fetchers; without
+    // it no page is requested).
+    static void SetPageRequester(std::function<void(const QString& url)> requester);
 
 private:
     std::unique_ptr<clsUserData> mUserData;
     std::unique_ptr<clsCommonData> mCommonData;
-    QNetworkAccessManager* mNetwork = nullptr;
 };

@@ -161,6 +161,10 @@ qint32 GetTimeSerial(const QString& dateText) {
     return GetTimeSerial(*dt);
 }
 
+std::optional<QDateTime> ParseDate(const QString& dateText) {
+    return parseDateText(dateText);
+}
+
 qint32 GetTimeSerial(const QDateTime& dateTime) {
     if (!dateTime.isValid())
         throw QvError(QvErrors::TypeMismatch, QStringLiteral("Type mismatch"));

@@ -2,6 +2,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // Small functions several parts of the program share.
 namespace modTools {
@@ -37,6 +38,8 @@ void SetMSNInquiryHandler(std::function<void()> handler);
 // result does not fit in 32 bits.
 qint32 GetTimeSerial(const QString& dateText);
 qint32 GetTimeSerial(const QDateTime& dateTime);
+// The local date-time a date text names (the texts GetTimeSerial understands), or nothing.
+std::optional<QDateTime> ParseDate(const QString& dateText);
 
 // major + minor with at least three digits + revision with at least four digits
 // ("1", "2", "34" -> "10020034"); wider numbers are not cut.

@@ -6,6 +6,8 @@
 #include "core/modInitial.h"
 #include "notes/clsPostNotes.h"
 #include "shell/frmMain.h"
+#include "update/clsOnlineUpdate.h"
+#include "update/modServerRequests.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
 
@@ -51,6 +53,19 @@ void Install() {
             }
         },
         nullptr);
+
+    // Update: the user identifier and the statistics ping go through the text fetcher; the file
+    // list is checked after the first page is open (unless the command line turned it off) and
+    // on command 104; closing the main window cancels a running download before the save.
+    modServerRequests::Install();
+    ext.commands[Cmd::CheckUpdate] = [](CommandBarControl*) {
+        clsOnlineUpdate::Global()->OnlineUpdateChecking();
+    };
+    modInitial::AddStartupStep([] {
+        if (!modInitial::gOnlineUpdateOff)
+            clsOnlineUpdate::Global()->OnlineUpdateChecking();
+    });
+    ext.beforeSave = [] { clsOnlineUpdate::Global()->CancelDownload(); };
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
