@@ -1,7 +1,11 @@
 #include "shell/modSubsystems.h"
 
+#include "controls/DockingPanes.h"
 #include "core/QvIds.h"
 #include "core/modInitial.h"
+#include "search/frmAdvSearch.h"
+#include "search/frmSearch.h"
+#include "search/modAssistantPanels.h"
 #include "shell/frmMain.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
@@ -22,6 +26,23 @@ void Install() {
         opener->initialNewWebPage();
         opener->NewPage(QStringLiteral("rcp"));
     });
+
+    // Search: the quick search pane (420) and the advanced search pane (421) get their windows
+    // when first shown; the quick pane's "超级搜索.." opens the advanced one. Every browser
+    // window's assistant menu gets the translation and site-search panels on its first opening.
+    ext.createPaneContent = [previous = ext.createPaneContent](int paneId) -> QWidget* {
+        if (paneId == PaneId::Search) {
+            auto* quick = new frmSearch;
+            QObject* window = modInitial::gDockingPanes ? modInitial::gDockingPanes->window() : nullptr;
+            if (auto* main = qobject_cast<frmMain*>(window))
+                QObject::connect(quick, &frmSearch::showAdvSearchPane, main, &frmMain::showAdvSearchPane);
+            return quick;
+        }
+        if (paneId == PaneId::AdvancedSearch)
+            return new frmAdvSearch;
+        return previous ? previous(paneId) : nullptr;
+    };
+    frmBrowser::SetAssistantMenuHandler(&modAssistantPanels::AddAssistantPanels);
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
