@@ -211,6 +211,14 @@ void CommandBarControl::setCustomWidget(QWidget* widget) {
         widget->setAccessibleName(withoutMnemonics(mCaption));
     // The action lends the window to the menu or toolbar that shows it and deletes it with itself.
     action->setDefaultWidget(widget);
+    // A bar that took the action before it had a window asks again once the action is re-added.
+    const QList<QObject*> holders = action->associatedObjects();
+    for (QObject* holder : holders) {
+        if (auto* bar = qobject_cast<QWidget*>(holder))
+            bar->removeAction(action);
+    }
+    if (mParent)
+        mParent->relayout();
 }
 
 QWidget* CommandBarControl::customWidget() const {

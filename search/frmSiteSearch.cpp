@@ -6,6 +6,7 @@
 #include "core/modInitial.h"
 #include "platform/PlainMessage.h"
 #include "search/clsSearch.h"
+#include "search/modAssistantPanels.h"
 #include "web/modURLHandle.h"
 
 #include <QFont>
@@ -53,6 +54,8 @@ frmSiteSearch::frmSiteSearch(QWidget* parent) : QWidget(parent) {
     layout->addWidget(Label1);
     layout->addWidget(Label3);
     layout->addLayout(row);
+    // A menu gives the focus to an item's panel only when the panel takes focus itself.
+    setFocusPolicy(Qt::TabFocus);
     setFocusProxy(txt_siteSearchContent);
 
     connect(txt_siteSearchContent, &QLineEdit::returnPressed, this, &frmSiteSearch::siteSearch);
@@ -62,8 +65,9 @@ frmSiteSearch::frmSiteSearch(QWidget* parent) : QWidget(parent) {
 void frmSiteSearch::siteSearch() {
     // The site is the host alone: no scheme, user or port.
     const modURLHandle::URLParts parts = modURLHandle::SplitURL(LocationUrl);
-    const QString host = parts.Host == QLatin1String(modURLHandle::NoContent) ? QString() : parts.Host;
-    if (host.trimmed().isEmpty()) {
+    const QLatin1String none(modURLHandle::NoContent);
+    const QString host = parts.Scheme == none || parts.Host == none ? QString() : parts.Host.trimmed();
+    if (host.isEmpty()) {
         // Without a site the search would not be a site search at all.
         ShowPlainMessage(QStringLiteral("这个页面不属于任何网站，无法进行站内搜索。"),
                          QStringLiteral("站内搜索"));
@@ -80,4 +84,8 @@ void frmSiteSearch::siteSearch() {
     } catch (const QvError& e) {
         ShowPlainMessage(QStringLiteral("搜索没有完成：%1").arg(e.description()), QStringLiteral("站内搜索"));
     }
+}
+
+bool frmSiteSearch::focusNextPrevChild(bool next) {
+    return modAssistantPanels::FocusNextInPanel(this, next) || QWidget::focusNextPrevChild(next);
 }

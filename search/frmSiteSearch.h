@@ -26,6 +26,10 @@ signals:
     // A search is about to open (the assistant menu closes on it).
     void RequestStarting();
 
+protected:
+    // Tab stays inside the panel until its last control, also when the panel sits in a menu.
+    bool focusNextPrevChild(bool next) override;
+
 private:
     void siteSearch();
 };

@@ -3,6 +3,7 @@
 #include "core/QvError.h"
 #include "core/XmlDocument.h"
 #include "platform/PlainMessage.h"
+#include "search/modAssistantPanels.h"
 #include "search/modSearchQuery.h"
 
 #include <QComboBox>
@@ -104,6 +105,8 @@ frmWebpageTranslate::frmWebpageTranslate(QWidget* parent) : QWidget(parent) {
     layout->addWidget(Label1);
     layout->addWidget(Label3);
     layout->addLayout(row);
+    // A menu gives the focus to an item's panel only when the panel takes focus itself.
+    setFocusPolicy(Qt::TabFocus);
     setFocusProxy(cbo_SourceLang);
 
     connect(cmd_StartPageTranslate, &QPushButton::clicked, this, &frmWebpageTranslate::StartPageTranslate);
@@ -148,4 +151,8 @@ void frmWebpageTranslate::StartPageTranslate() {
         ShowPlainMessage(QStringLiteral("网页翻译没有完成：%1").arg(e.description()),
                          QStringLiteral("网页翻译"));
     }
+}
+
+bool frmWebpageTranslate::focusNextPrevChild(bool next) {
+    return modAssistantPanels::FocusNextInPanel(this, next) || QWidget::focusNextPrevChild(next);
 }
