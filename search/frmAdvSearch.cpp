@@ -88,8 +88,11 @@ QComboBox* makeList(QWidget* parent, const char* name, const Entry* entries, std
 QGroupBox* makeChoices(QWidget* parent, const QString& title, const char* name, const char* const* captions,
                        int count, int columns, QList<QRadioButton*>& buttons) {
     auto* box = new QGroupBox(title, parent);
+    // Title and choices without a frame: the pane is only a few lines high.
+    box->setStyleSheet(QStringLiteral("QGroupBox { border: none; margin-top: 1.2em; padding: 0; }"
+                                      "QGroupBox::title { subcontrol-origin: margin; left: 2px; top: 0; }"));
     auto* layout = new QGridLayout(box);
-    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setContentsMargins(4, 0, 4, 0);
     layout->setHorizontalSpacing(8);
     layout->setVerticalSpacing(0);
     auto* group = new QButtonGroup(box);
@@ -204,7 +207,7 @@ QWidget* frmAdvSearch::buildWebPage() {
     words->setRowStretch(3, 1);
 
     auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setContentsMargins(4, 0, 4, 0);
     layout->addLayout(words, 3);
     layout->addWidget(makeChoices(page, QStringLiteral("关键字位置"), "rbn_webKWLocation", kLocations, 3, 1,
                                   rbn_webKWLocation));
@@ -289,11 +292,12 @@ QWidget* frmAdvSearch::buildPicturePage() {
     cmd_imageSearch = makeButton(page, "cmd_imageSearch", QStringLiteral("搜索"));
 
     auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setContentsMargins(4, 0, 4, 0);
     layout->addLayout(words, 3);
-    layout->addLayout(lists, 2);
-    layout->addWidget(targets);
-    layout->addWidget(engines);
+    layout->addLayout(lists);
+    layout->addWidget(targets, 0, Qt::AlignTop);
+    layout->addWidget(engines, 0, Qt::AlignTop);
+    layout->addStretch(1);
     auto* action = new QVBoxLayout;
     action->addStretch(1);
     action->addWidget(cmd_imageSearch);

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -44,14 +45,18 @@ frmSearch::frmSearch(QWidget* parent) : QWidget(parent) {
     btn_AdvSearch = makeButton(this, "btn_AdvSearch", QStringLiteral("超级搜索.."), 0);
     btn_AdvSearch->setAccessibleName(QStringLiteral("超级搜索"));
 
-    auto* layout = new QHBoxLayout(this);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(txt_Content, 1);
+    row->addWidget(cmd_bdSearch);
+    row->addWidget(cmd_ggSearch);
+    row->addWidget(cmd_SearchTaobao);
+    row->addWidget(btn_AdvSearch);
+    // One row at the top, however tall the pane is made.
+    auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
-    layout->addWidget(txt_Content, 1);
-    layout->addWidget(cmd_bdSearch);
-    layout->addWidget(cmd_ggSearch);
-    layout->addWidget(cmd_SearchTaobao);
-    layout->addWidget(btn_AdvSearch);
+    layout->addLayout(row);
+    layout->addStretch(1);
     setFocusProxy(txt_Content);
 
     connect(txt_Content, &QLineEdit::returnPressed, this, [this] { search(0); });
