@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -164,6 +165,7 @@ frmAdvSearch::frmAdvSearch(QWidget* parent) : QWidget(parent) {
     empty->setObjectName(QStringLiteral("tabEmpty"));
     empty->setAccessibleName(QStringLiteral("空白页"));
     TabControl1->addTab(empty, QString());
+    TabControl1->tabBar()->setAccessibleTabName(2, empty->accessibleName());
 
     // The tab control fills the pane, one unit in from every side.
     auto* layout = new QVBoxLayout(this);
