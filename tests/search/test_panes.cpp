@@ -143,13 +143,6 @@ TEST_F(SearchPanes, AdvancedWebTabComposesForBaiduAndGoogle) {
     pane.cmd_webSearchGoogle->click();
     EXPECT_EQ(utf8Parameter(nthRequest("/google", 1), "q"),
               "allintitle: a  b e OR f -g filetype:pdf site:docs");
-
-    // "全部网页和文件" is no type clause; the phrase comes before the any-words for Baidu.
-    pane.rbn_webFileType[0]->click();
-    pane.rbn_webKWLocation[0]->click();
-    pane.txt_WebKeywordFull->setText("p  q");
-    pane.cmd_webSearchBaidu->click();
-    EXPECT_EQ(utf8Parameter(nthRequest("/baidu", 2), "wd"), "a b \"p q\" (e | f) -(g)");
 }
 
 TEST_F(SearchPanes, PictureTabChoosesSizeBoxesEngineBoxesAndTheNewsEngine) {
