@@ -65,10 +65,13 @@ frmSiteSearch::frmSiteSearch(QWidget* parent) : QWidget(parent) {
 void frmSiteSearch::siteSearch() {
     // The site is the host alone: no scheme, user or port.
     const modURLHandle::URLParts parts = modURLHandle::SplitURL(LocationUrl);
-    const QLatin1String none(modURLHandle::NoContent);
-    const QString host = parts.Scheme == none || parts.Host == none ? QString() : parts.Host.trimmed();
+    // Only web pages belong to a site the search service knows; an internal page, a local file
+    // or about:blank has none, and a search restricted to a made-up site would find nothing.
+    const QString scheme = parts.Scheme.toLower();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    const QString host =
+        web && parts.Host != QLatin1String(modURLHandle::NoContent) ? parts.Host.trimmed() : QString();
     if (host.isEmpty()) {
-        // Without a site the search would not be a site search at all.
         ShowPlainMessage(QStringLiteral("这个页面不属于任何网站，无法进行站内搜索。"),
                          QStringLiteral("站内搜索"));
         return;

@@ -241,10 +241,12 @@ TEST_F(SearchPanes, SiteSearchRestrictsGoogleToTheHostWithoutPort) {
     panel.cmd_siteSearch->click();
     EXPECT_EQ(utf8Parameter(nthRequest("/google", 2), "q"), " site:www.example.com");
 
-    // A page that belongs to no site cannot be searched as one.
-    panel.LocationUrl = "about:blank";
-    panel.cmd_siteSearch->click();
-    EXPECT_EQ(messages.size(), 1);
+    // A page that belongs to no web site cannot be searched as one.
+    for (const char* address : {"about:blank", "file:///home/a.html", "qv://rcp"}) {
+        panel.LocationUrl = address;
+        panel.cmd_siteSearch->click();
+    }
+    EXPECT_EQ(messages.size(), 3);
     EXPECT_EQ(frmBrowser::AllWindows().size(), 2);
 }
 
