@@ -173,11 +173,14 @@ CommandBarControl::CommandBarControl(::CommandBar* parent, Type type, int id, co
         mAction = action;
         break;
     }
+    case Custom:
+        mAction = new QWidgetAction(this);
+        break;
     case Button:
         mAction = new QAction(this);
         break;
     }
-    if (type != Label && type != ComboBox)
+    if (type != Label && type != ComboBox && type != Custom)
         connect(mAction, &QAction::triggered, this, [this] { onTriggered(); });
     refreshAction();
     refreshIcon();
@@ -198,6 +201,29 @@ void CommandBarControl::setId(int id) {
         mIconId = id;
         refreshIcon();
     }
+}
+
+void CommandBarControl::setCustomWidget(QWidget* widget) {
+    auto* action = qobject_cast<QWidgetAction*>(mAction);
+    if (mType != Custom || !action)
+        return;
+    if (widget && widget->accessibleName().isEmpty())
+        widget->setAccessibleName(withoutMnemonics(mCaption));
+    // The action lends the window to the menu or toolbar that shows it and deletes it with itself.
+    action->setDefaultWidget(widget);
+    // A bar that took the action before it had a window asks again once the action is re-added.
+    const QList<QObject*> holders = action->associatedObjects();
+    for (QObject* holder : holders) {
+        if (auto* bar = qobject_cast<QWidget*>(holder))
+            bar->removeAction(action);
+    }
+    if (mParent)
+        mParent->relayout();
+}
+
+QWidget* CommandBarControl::customWidget() const {
+    auto* action = qobject_cast<QWidgetAction*>(mAction);
+    return mType == Custom && action ? action->defaultWidget() : nullptr;
 }
 
 void CommandBarControl::setCaption(const QString& caption) {
@@ -282,7 +308,7 @@ void CommandBarControl::refreshAction() {
     mAction->setText(mCaption);
     mAction->setToolTip(mTooltip);
     mAction->setEnabled(mEnabled);
-    if (mType != Label && mType != ComboBox) {
+    if (mType != Label && mType != ComboBox && mType != Custom) {
         // Only a checked control is checkable: a menu draws an empty check box for a checkable
         // entry, which these menus never show.
         if (mChecked) {

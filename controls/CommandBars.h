@@ -22,13 +22,14 @@ class CommandBar;
 class CommandBars;
 class StatusBar;
 
-// One control of a command bar: a button, a popup (menu), a split button, a label or a combo box.
-// It carries the command identifier that the execute signal reports, and the icon number it
-// shows (its identifier unless set otherwise).
+// One control of a command bar: a button, a popup (menu), a split button, a label, a combo box or
+// a hosted window (a panel of its own, shown as one entry of a bar or menu). It carries the
+// command identifier that the execute signal reports, and the icon number it shows (its
+// identifier unless set otherwise).
 class CommandBarControl : public QObject {
     Q_OBJECT
 public:
-    enum Type { Button, Popup, SplitButtonPopup, ButtonPopup, Label, ComboBox };
+    enum Type { Button, Popup, SplitButtonPopup, ButtonPopup, Label, ComboBox, Custom };
     enum Style { StyleAutomatic, StyleIcon, StyleCaption, StyleIconAndCaption };
 
     Type type() const { return mType; }
@@ -71,6 +72,10 @@ public:
     QAction* action() const { return mAction; }
     QComboBox* comboBox() const { return mCombo; }
     QLabel* label() const { return mLabel; }
+    // The window a Custom control hosts, set once before the control is first shown; the control
+    // owns it from now on. Its accessible name becomes the caption when it has none of its own.
+    void setCustomWidget(QWidget* widget);
+    QWidget* customWidget() const;
     // The tool button that shows the control on a toolbar (nullptr elsewhere or before layout).
     QToolButton* toolButton() const;
 

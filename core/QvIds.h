@@ -127,3 +127,13 @@ constexpr int Yes = 106;
 constexpr int No = 107;
 constexpr int Cancel = 102;
 } // namespace Answer
+
+// Search panes and the browser's assistant panels: icon numbers of their buttons in the icon
+// store.
+namespace SearchIcon {
+constexpr int Google = 1001;      // "Google" of the quick search pane
+constexpr int Baidu = 1002;       // "百度"
+constexpr int Taobao = 1037;      // "淘宝"
+constexpr int SiteSearch = 195;   // the site-search panel's picture, the browser's "搜索" image
+constexpr int SuperSearch = 1080; // pane 421 "超级搜索"
+} // namespace SearchIcon

@@ -302,13 +302,18 @@ void frmMain::ApplyDefaultArrangement() {
 void frmMain::ToggleAdvancedSearch() {
     DockingPane* pane = mPanes->FindPane(PaneId::AdvancedSearch);
     if (!pane || pane->IsClosed()) {
-        mPanes->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top,
-                           QStringLiteral("超级搜索"), 1080);
-        mSuperSearch->setChecked(true);
+        showAdvSearchPane();
     } else {
         pane->Close();
         mSuperSearch->setChecked(false);
     }
+}
+
+void frmMain::showAdvSearchPane() {
+    // A live pane is brought forward; a missing or closed one is made anew.
+    mPanes->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top, QStringLiteral("超级搜索"),
+                       SearchIcon::SuperSearch);
+    mSuperSearch->setChecked(true);
 }
 
 QWidget* frmMain::ensurePaneContent(DockingPane* pane) {

@@ -1,10 +1,14 @@
 #include "shell/modSubsystems.h"
 
+#include "controls/DockingPanes.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modInitial.h"
 #include "notes/clsPostNotes.h"
+#include "search/frmAdvSearch.h"
+#include "search/frmSearch.h"
+#include "search/modAssistantPanels.h"
 #include "shell/frmMain.h"
 #include "update/clsOnlineUpdate.h"
 #include "update/modServerRequests.h"
@@ -66,6 +70,23 @@ void Install() {
             clsOnlineUpdate::Global()->OnlineUpdateChecking();
     });
     ext.beforeSave = [] { clsOnlineUpdate::Global()->CancelDownload(); };
+
+    // Search: the quick search pane (420) and the advanced search pane (421) get their windows
+    // when first shown; the quick pane's "超级搜索.." opens the advanced one. Every browser
+    // window's assistant menu gets the translation and site-search panels on its first opening.
+    ext.createPaneContent = [previous = ext.createPaneContent](int paneId) -> QWidget* {
+        if (paneId == PaneId::Search) {
+            auto* quick = new frmSearch;
+            QObject* window = modInitial::gDockingPanes ? modInitial::gDockingPanes->window() : nullptr;
+            if (auto* main = qobject_cast<frmMain*>(window))
+                QObject::connect(quick, &frmSearch::showAdvSearchPane, main, &frmMain::showAdvSearchPane);
+            return quick;
+        }
+        if (paneId == PaneId::AdvancedSearch)
+            return new frmAdvSearch;
+        return previous ? previous(paneId) : nullptr;
+    };
+    frmBrowser::SetAssistantMenuHandler(&modAssistantPanels::AddAssistantPanels);
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.

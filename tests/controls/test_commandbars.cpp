@@ -287,6 +287,34 @@ TEST_F(CommandBarsTest, ToolbarSeparatorsFollowGroupsAndHiddenControls) {
     EXPECT_EQ(bar->toolBar()->actions().first(), favorites->action());
 }
 
+TEST_F(CommandBarsTest, AHostedWindowShowsInItsMenuAndGoesWithIt) {
+    showWindow();
+    CommandBar* popup = bars->ActiveMenuBar()->Add(Control::Popup, 225, "助手")->CommandBar();
+    popup->Add(Control::Button, 206, "添加到收藏...");
+    // Given its window after it joined the menu, as an owner filling a menu on opening does.
+    Control* hosted = popup->Add(Control::Custom, 0, "站内搜索");
+    hosted->setBeginGroup(true);
+    QPointer<QLineEdit> panel = new QLineEdit;
+    hosted->setCustomWidget(panel);
+    EXPECT_EQ(hosted->customWidget(), panel.data());
+    EXPECT_EQ(panel->accessibleName(), "站内搜索");
+    EXPECT_EQ(separatorPattern(popup->menu()), (QList<bool>{false, true, false}));
+
+    openMenu(popup->menu());
+    EXPECT_EQ(panel->parentWidget(), popup->menu());
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(popup->menu()->actionGeometry(hosted->action()).isEmpty());
+    // Typing into it runs no command.
+    QTest::keyClicks(panel, "abc");
+    EXPECT_EQ(panel->text(), "abc");
+    EXPECT_TRUE(executed.isEmpty());
+    popup->menu()->hide();
+
+    popup->Remove(hosted);
+    flushDeletes();
+    EXPECT_TRUE(panel.isNull());
+}
+
 // --- Execution ------------------------------------------------------------------------------
 
 TEST_F(CommandBarsTest, ClickingAToolbarButtonExecutesItOnce) {

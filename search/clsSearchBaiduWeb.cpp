@@ -1,0 +1,6 @@
+#include "search/clsSearchBaiduWeb.h"
+
+void clsSearchBaiduWeb::Submit() {
+    modSearchQuery::SubmitWebQuery(modSearchQuery::SearchEngines(), QStringLiteral("baidu"),
+                                   modSearchQuery::BaiduWebQuery(*this));
+}
