@@ -25,6 +25,7 @@ struct XmlDocHolder {
     xmlDocPtr doc = nullptr;
     std::unordered_set<xmlNodePtr> detached;
     QString parseError;
+    bool documentTypeRefused = false;
     // Told after every edit of the tree through a node or the document.
     std::function<void()> changed;
 
@@ -503,6 +504,7 @@ bool XmlDocument::loadXMLUtf8(const QByteArray& utf8) {
         // A new holder: handles to nodes of the old content stay valid and keep the old tree.
         auto empty = std::make_shared<XmlDocHolder>();
         empty->parseError = why;
+        empty->documentTypeRefused = tDocumentTypeSeen;
         replaceHolder(std::move(empty));
         return false;
     }
@@ -524,6 +526,10 @@ void XmlDocument::setChangeHandler(std::function<void()> handler) {
 
 QString XmlDocument::parseError() const {
     return mHolder->parseError;
+}
+
+bool XmlDocument::refusedDocumentType() const {
+    return mHolder->documentTypeRefused;
 }
 
 bool XmlDocument::isEmpty() const {

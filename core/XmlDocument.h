@@ -122,6 +122,8 @@ public:
     bool loadXMLUtf8(const QByteArray& utf8);
     // Why the last load failed, or empty.
     QString parseError() const;
+    // The last load failed because the text has a document type declaration.
+    bool refusedDocumentType() const;
 
     bool isEmpty() const;
     QString xml() const;
