@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <signal.h>
@@ -121,6 +123,38 @@ TEST(Signals, TerminateWhileTheUnreadableMessageIsShownEndsTheStart) {
     endWith(p, SIGTERM);
     EXPECT_FALSE(mainWindowShown(folder)) << "the start went on after the signal";
     EXPECT_TRUE(modDataFile::ReadEncryptedFile(folder.path("Data/User.dat")).contains("<globalinfo"));
+}
+
+TEST(Faults, AFailingDiskSyncKeepsTheOldFileAndIsReportedNotFatal) {
+    auto failingSync = [](QProcessEnvironment& env) {
+        env.insert("LD_PRELOAD", qvtest::buildDir() + "/tests/qv_fail_sync.so");
+        env.insert("QV_FAIL_SYNC_ERRNO", QString::number(ENOSPC));
+    };
+    ProgramFolder folder;
+    // The exit save cannot reach the disk: the old file stays, and the user is warned.
+    modDataFile::WriteEncryptedFile(folder.path("Data/User.dat"), "<data><globalinfo userid=\"42\"/></data>");
+    const QByteArray before = qvtest::readFile(folder.path("Data/User.dat"));
+    QProcess* p = folder.start({"developMode"}, failingSync);
+    ASSERT_TRUE(waitFor([&] { return mainWindowShown(folder); })) << p->readAllStandardError().toStdString();
+    endWith(p, SIGTERM);
+    QString err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("QV message: 用户数据无法保存到 ")) &&
+                err.contains(strerror(ENOSPC)))
+        << err.toStdString();
+    EXPECT_EQ(qvtest::readFile(folder.path("Data/User.dat")), before);
+    EXPECT_EQ(QDir(folder.path("Data")).entryList({"User.dat*"}), QStringList{"User.dat"});
+
+    // Right after an unreadable file was set aside the fresh one cannot be written either: the
+    // user is told and the program goes on.
+    qvtest::writeFile(folder.path("Data/User.dat"), "not a data file");
+    QFile::remove(folder.path("log.txt"));
+    p = folder.start({"developMode"}, failingSync);
+    ASSERT_TRUE(waitFor([&] { return mainWindowShown(folder) || p->state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(mainWindowShown(folder)) << p->readAllStandardError().toStdString();
+    endWith(p, SIGTERM);
+    err = QString::fromUtf8(p->readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("新的用户数据文件现在无法写入"))) << err.toStdString();
+    EXPECT_EQ(setAside(folder).size(), 1);
 }
 
 TEST(Lock, LeftoverLockFilesDoNotKeepTheProgramOut) {
