@@ -2,51 +2,63 @@
 #include "core/modDataFile.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 #include "common/TestSupport.h"
-#include <cstring>
 
-// Starts the built program in a program folder of its own and looks at what it leaves there.
+// A program folder of its own for the built QV (with QVUpdate and the data files), whose
+// common data sends every request of the program to this machine, never to the maker's host.
 class ProgramFolder {
 public:
     ProgramFolder() {
         const QString build = qvtest::buildDir();
         QDir(dir.path()).mkpath("Data");
-        copy(build + "/QV", path("QV"));
+        for (const char* program : {"QV", "QVUpdate"}) {
+            if (!QFile::exists(build + "/" + program))
+                continue; // a build without the updater
+            copy(build + "/" + program, path(program));
+            QFile::setPermissions(path(program), QFile::permissions(build + "/" + program));
+        }
         copy(build + "/Data/common.dat", path("Data/common.dat"));
         copy(build + "/Data/icon.dat", path("Data/icon.dat"));
-        QFile::setPermissions(path("QV"), QFile::permissions(build + "/QV"));
-        // The statistics ping of a normal start goes to this machine, never to the maker's host.
-        setHostDomain(QStringLiteral("127.0.0.1:9"));
+        setGlobal("hostdomain", QStringLiteral("127.0.0.1:9"));
+        setGlobal("urlgetuserid", QStringLiteral("http://127.0.0.1:9/id"));
+        setGlobal("urlonlineupdatelist", QStringLiteral("http://127.0.0.1:9/filelist.xml"));
     }
     QString path(const QString& relative) const { return dir.filePath(relative); }
 
-    // Rewrites the common data with another maker's host for the statistics ping.
-    void setHostDomain(const QString& host) {
+    // Rewrites one key of the common data's global settings.
+    void setGlobal(const QString& key, const QString& value) {
         QString text = modDataFile::ReadEncryptedFile(path("Data/common.dat"));
         while (text.endsWith(QChar(0)))
             text.chop(1);
-        const qsizetype from = text.indexOf("<hostdomain>") + int(strlen("<hostdomain>"));
-        const qsizetype to = text.indexOf("</hostdomain>");
-        ASSERT_TRUE(from > 20 && to > from);
-        text.replace(from, to - from, host);
+        const QString open = "<" + key + ">";
+        const qsizetype from = text.indexOf(open) + open.size();
+        const qsizetype to = text.indexOf("</" + key + ">");
+        ASSERT_TRUE(from > 20 && to >= from) << key.toStdString();
+        text.replace(from, to - from, value.toHtmlEscaped());
         modDataFile::WriteEncryptedFile(path("Data/common.dat"), text);
     }
+    // Rewrites the common data with another maker's host for the statistics ping.
+    void setHostDomain(const QString& host) { setGlobal("hostdomain", host); }
 
-    // Starts QV with questions answered on stderr; `adjust` may change its environment further.
-    QProcess* start(const QStringList& args, const std::function<void(QProcessEnvironment&)>& adjust = {}) {
+    // With `errorFile`, the standard error of QV (and of the programs it starts, which outlive
+    // it) goes to that file instead of a pipe that closes when QV ends.
+    QProcess* start(const QStringList& args, const QString& errorFile = QString()) {
+        return startWith(args, {}, errorFile);
+    }
+    // The same, with the environment changed by `adjust` after the defaults are set.
+    QProcess* startWith(const QStringList& args, const std::function<void(QProcessEnvironment&)>& adjust,
+                        const QString& errorFile = QString()) {
         auto* p = new QProcess;
+        if (!errorFile.isEmpty())
+            p->setStandardErrorFile(errorFile);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("QV_AUTOANSWER", "1");
@@ -79,24 +91,3 @@ private:
     QTemporaryDir dir;
     std::vector<std::unique_ptr<QProcess>> processes;
 };
-
-inline bool waitFor(const std::function<bool()>& condition, int ms = 30000) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (condition())
-            return true;
-        QThread::msleep(50);
-    }
-    return condition();
-}
-
-inline QString logText(const ProgramFolder& folder) {
-    QFile f(folder.path("log.txt"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-inline ino_t inodeOf(const QString& path) {
-    struct stat st = {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
-}

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -19,6 +20,27 @@
 
 // The real program against hostile files, signals and a vanishing display.
 namespace {
+
+bool waitFor(const std::function<bool()>& condition, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (condition())
+            return true;
+        QThread::msleep(20);
+    }
+    return condition();
+}
+
+QString logText(const ProgramFolder& folder) {
+    QFile f(folder.path("log.txt"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 
 QStringList setAside(const ProgramFolder& folder) {
     return QDir(folder.path("Data")).entryList({"User.dat.unreadable-*"}, QDir::AllEntries | QDir::System);
@@ -117,7 +139,7 @@ TEST(Signals, TerminateWhileTheUnreadableMessageIsShownEndsTheStart) {
     qvtest::writeFile(folder.path("Data/User.dat"), "not a data file");
     // Without QV_AUTOANSWER the message is a real modal box (on the offscreen screen).
     QProcess* p =
-        folder.start({"developMode"}, [](QProcessEnvironment& env) { env.remove("QV_AUTOANSWER"); });
+        folder.startWith({"developMode"}, [](QProcessEnvironment& env) { env.remove("QV_AUTOANSWER"); });
     ASSERT_TRUE(waitFor([&] { return !setAside(folder).isEmpty(); }, 20000));
     QThread::msleep(300);
     endWith(p, SIGTERM);
@@ -134,7 +156,7 @@ TEST(Faults, AFailingDiskSyncKeepsTheOldFileAndIsReportedNotFatal) {
     // The exit save cannot reach the disk: the old file stays, and the user is warned.
     modDataFile::WriteEncryptedFile(folder.path("Data/User.dat"), "<data><globalinfo userid=\"42\"/></data>");
     const QByteArray before = qvtest::readFile(folder.path("Data/User.dat"));
-    QProcess* p = folder.start({"developMode"}, failingSync);
+    QProcess* p = folder.startWith({"developMode"}, failingSync);
     ASSERT_TRUE(waitFor([&] { return mainWindowShown(folder); })) << p->readAllStandardError().toStdString();
     endWith(p, SIGTERM);
     QString err = QString::fromUtf8(p->readAllStandardError());
@@ -148,7 +170,7 @@ TEST(Faults, AFailingDiskSyncKeepsTheOldFileAndIsReportedNotFatal) {
     // user is told and the program goes on.
     qvtest::writeFile(folder.path("Data/User.dat"), "not a data file");
     QFile::remove(folder.path("log.txt"));
-    p = folder.start({"developMode"}, failingSync);
+    p = folder.startWith({"developMode"}, failingSync);
     ASSERT_TRUE(waitFor([&] { return mainWindowShown(folder) || p->state() == QProcess::NotRunning; }));
     ASSERT_TRUE(mainWindowShown(folder)) << p->readAllStandardError().toStdString();
     endWith(p, SIGTERM);
@@ -187,7 +209,7 @@ TEST(DisplayLoss, ChangesSurviveTheXServerGoingAway) {
     // A first start: the first browser window adds the session's sections to the user data
     // shortly after the main window shows, and the timed save writes them SaveDelayMs later.
     // The display goes away in between, or at the latest just after that save.
-    QProcess* p = folder.start({"developMode", "OnlineUpdateOFF"}, [&](QProcessEnvironment& env) {
+    QProcess* p = folder.startWith({"developMode", "OnlineUpdateOFF"}, [&](QProcessEnvironment& env) {
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", display);
     });

@@ -15,6 +15,32 @@
 #include "common/LocalHttpServer.h"
 #include "common/TestSupport.h"
 
+// Starts the built program in a program folder of its own and looks at what it leaves there.
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int ms = 30000) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (condition())
+            return true;
+        QThread::msleep(50);
+    }
+    return condition();
+}
+
+QString logText(const ProgramFolder& folder) {
+    QFile f(folder.path("log.txt"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
 TEST(ProgramStart, FirstStartRefusesASecondInstanceAndSavesOnTerminate) {
     ProgramFolder folder;
     QProcess* first = folder.start({"developMode"});
