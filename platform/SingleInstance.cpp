@@ -74,8 +74,13 @@ void setAside(const QString& path) {
     const QByteArray p = native(path);
     if (::rmdir(p.constData()) == 0)
         return;
-    const QString aside = path + QStringLiteral(".stale-") +
+    const QString stamp = path + QStringLiteral(".stale-") +
                           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+    // Never onto something set aside before: rename would replace a file of that name.
+    QString aside = stamp;
+    struct stat st = {};
+    for (int n = 2; ::lstat(native(aside).constData(), &st) == 0; ++n)
+        aside = stamp + QLatin1Char('-') + QString::number(n);
     ::rename(p.constData(), native(aside).constData());
 }
 
