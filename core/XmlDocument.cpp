@@ -2,7 +2,9 @@
 
 #include "core/QvError.h"
 
-#include <QSaveFile>
+#include "core/modSafeFile.h"
+
+#include <functional>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlsave.h>
@@ -12,6 +14,7 @@
 #include <libxslt/xslt.h>
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
+#include <limits>
 #include <mutex>
 #include <unordered_set>
 
@@ -22,6 +25,14 @@ struct XmlDocHolder {
     xmlDocPtr doc = nullptr;
     std::unordered_set<xmlNodePtr> detached;
     QString parseError;
+    bool documentTypeRefused = false;
+    // Told after every edit of the tree through a node or the document.
+    std::function<void()> changed;
+
+    void notifyChanged() const {
+        if (changed)
+            changed();
+    }
 
     XmlDocHolder() : doc(xmlNewDoc(BAD_CAST "1.0")) {}
     explicit XmlDocHolder(xmlDocPtr d) : doc(d) {}
@@ -95,8 +106,15 @@ QByteArray xmlSafeUtf8(const QString& text) {
     throw QvError(QvErrors::ObjectMissing, what);
 }
 
-QString lastLibxmlError() {
-    const xmlError* e = xmlGetLastError();
+// Set when the parse on this thread met a document type declaration.
+thread_local bool tDocumentTypeSeen = false;
+
+void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    tDocumentTypeSeen = true;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+}
+
+QString libxmlError(const xmlError* e) {
     if (!e || !e->message)
         return QStringLiteral("not well-formed");
     return QStringLiteral("line %1: %2").arg(e->line).arg(QString::fromUtf8(e->message).trimmed());
@@ -162,12 +180,14 @@ void XmlNode::setText(const QString& text) {
     if (mNode->type == XML_ATTRIBUTE_NODE) {
         auto* attr = reinterpret_cast<xmlAttrPtr>(mNode);
         xmlSetProp(attr->parent, attr->name, BAD_CAST utf8.constData());
+        mHolder->notifyChanged();
         return;
     }
     // xmlNodeSetContent interprets entities; the escaped form keeps "&" and "<" literal.
     xmlChar* escaped = xmlEncodeSpecialChars(mNode->doc, BAD_CAST utf8.constData());
     xmlNodeSetContent(mNode, escaped);
     xmlFree(escaped);
+    mHolder->notifyChanged();
 }
 
 QString XmlNode::xml() const {
@@ -254,13 +274,16 @@ void XmlNode::setAttribute(const QString& name, const QString& value) {
     // xmlSetProp stores the value as given (no entity interpretation), creating it when absent.
     if (!xmlSetProp(mNode, BAD_CAST n.constData(), BAD_CAST v.constData()))
         throw QvError(QvErrors::General, QStringLiteral("attribute \"%1\" could not be set").arg(name));
+    mHolder->notifyChanged();
 }
 
 void XmlNode::removeAttribute(const QString& name) {
     requireNode("removeAttribute");
     const QByteArray n = name.toUtf8();
-    if (xmlAttrPtr attr = xmlHasProp(mNode, BAD_CAST n.constData()))
+    if (xmlAttrPtr attr = xmlHasProp(mNode, BAD_CAST n.constData())) {
         xmlRemoveProp(attr);
+        mHolder->notifyChanged();
+    }
 }
 
 QStringList XmlNode::attributeNames() const {
@@ -362,6 +385,7 @@ XmlNode XmlNode::appendChild(const XmlNode& child) {
     xmlNodePtr placed = xmlAddChild(mNode, n);
     if (!placed)
         fail(QStringLiteral("appendChild failed"));
+    mHolder->notifyChanged();
     return XmlNode(mHolder, placed);
 }
 
@@ -377,6 +401,7 @@ XmlNode XmlNode::insertBefore(const XmlNode& child, const XmlNode& reference) {
     xmlNodePtr placed = xmlAddPrevSibling(reference.mNode, n);
     if (!placed)
         fail(QStringLiteral("insertBefore failed"));
+    mHolder->notifyChanged();
     return XmlNode(mHolder, placed);
 }
 
@@ -390,6 +415,7 @@ XmlNode XmlNode::replaceChild(const XmlNode& newChild, const XmlNode& oldChild) 
     xmlAddPrevSibling(oldChild.mNode, n);
     xmlUnlinkNode(oldChild.mNode);
     mHolder->detached.insert(oldChild.mNode);
+    mHolder->notifyChanged();
     return oldChild;
 }
 
@@ -399,6 +425,7 @@ XmlNode XmlNode::removeChild(const XmlNode& child) {
         fail(QStringLiteral("removeChild: the node is not a child of this node"));
     xmlUnlinkNode(child.mNode);
     mHolder->detached.insert(child.mNode);
+    mHolder->notifyChanged();
     return child;
 }
 
@@ -443,25 +470,66 @@ bool XmlDocument::loadXMLUtf8(const QByteArray& utf8) {
     qsizetype n = utf8.size();
     while (n > 0 && utf8.at(n - 1) == '\0')
         --n;
-    // A new holder: handles to nodes of the old content stay valid and keep the old tree.
-    xmlResetLastError();
-    xmlDocPtr doc = xmlReadMemory(utf8.constData(), int(n), nullptr, "UTF-8",
-                                  XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
-                                      XML_PARSE_NOWARNING | XML_PARSE_HUGE);
-    if (!doc || !xmlDocGetRootElement(doc)) {
-        const QString why = lastLibxmlError();
+    QString why;
+    xmlDocPtr doc = nullptr;
+    if (n > std::numeric_limits<int>::max()) {
+        why = QStringLiteral("the text is too long");
+    } else {
+        xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+        if (!ctxt) {
+            why = QStringLiteral("out of memory");
+        } else {
+            // A document type declaration is where entities are declared; refusing it stops the
+            // parse before any of them can be expanded (or fetched) and keeps every document in
+            // plain elements, attributes and text.
+            ctxt->sax->internalSubset = refuseDocumentType;
+            ctxt->sax->externalSubset = refuseDocumentType;
+            tDocumentTypeSeen = false;
+            // libxml2's own limits (depth, text and name lengths, entity amplification) stay on.
+            doc = xmlCtxtReadMemory(ctxt, utf8.constData(), int(n), nullptr, "UTF-8",
+                                    XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
+                                        XML_PARSE_NOWARNING);
+            if (tDocumentTypeSeen) {
+                why = QStringLiteral("the text has a document type declaration (<!DOCTYPE>), which is not "
+                                     "accepted");
+            } else if (!doc || !xmlDocGetRootElement(doc)) {
+                why = libxmlError(xmlCtxtGetLastError(ctxt));
+            }
+            xmlFreeParserCtxt(ctxt);
+        }
+    }
+    if (!why.isEmpty()) {
         if (doc)
             xmlFreeDoc(doc);
-        mHolder = std::make_shared<XmlDocHolder>();
-        mHolder->parseError = why;
+        // A new holder: handles to nodes of the old content stay valid and keep the old tree.
+        auto empty = std::make_shared<XmlDocHolder>();
+        empty->parseError = why;
+        empty->documentTypeRefused = tDocumentTypeSeen;
+        replaceHolder(std::move(empty));
         return false;
     }
-    mHolder = std::make_shared<XmlDocHolder>(doc);
+    replaceHolder(std::make_shared<XmlDocHolder>(doc));
     return true;
+}
+
+void XmlDocument::replaceHolder(std::shared_ptr<XmlDocHolder> holder) {
+    // New content is a change of this document; the old tree no longer reports its edits.
+    holder->changed = std::move(mHolder->changed);
+    mHolder->changed = nullptr;
+    mHolder = std::move(holder);
+    mHolder->notifyChanged();
+}
+
+void XmlDocument::setChangeHandler(std::function<void()> handler) {
+    mHolder->changed = std::move(handler);
 }
 
 QString XmlDocument::parseError() const {
     return mHolder->parseError;
+}
+
+bool XmlDocument::refusedDocumentType() const {
+    return mHolder->documentTypeRefused;
 }
 
 bool XmlDocument::isEmpty() const {
@@ -486,12 +554,7 @@ QString XmlDocument::xml() const {
 }
 
 void XmlDocument::save(const QString& path) const {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        throw QvError(QvErrors::PathAccess, QStringLiteral("cannot write %1: %2").arg(path, f.errorString()));
-    QByteArray bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + xmlUtf8() + "\n";
-    if (f.write(bytes) != bytes.size() || !f.commit())
-        throw QvError(QvErrors::PathAccess, QStringLiteral("cannot write %1: %2").arg(path, f.errorString()));
+    modSafeFile::WriteFileAtomically(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + xmlUtf8() + "\n");
 }
 
 XmlNode XmlDocument::documentElement() const {
@@ -534,7 +597,7 @@ void XmlDocument::transformNodeToObject(const XmlDocument& stylesheet, XmlDocume
     xsltFreeStylesheet(style);
     if (!out)
         throw QvError(QvErrors::General, QStringLiteral("the XSLT transformation failed"));
-    result.mHolder = std::make_shared<XmlDocHolder>(out);
+    result.replaceHolder(std::make_shared<XmlDocHolder>(out));
 }
 
 QString XPathLiteral(const QString& value) {

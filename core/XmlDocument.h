@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,6 +15,10 @@
 // XmlNode and XmlDocument are cheap handles that share ownership of the underlying tree:
 // a node stays valid as long as any handle to it exists, also after it was removed from its
 // parent. Failures of the service (an invalid XPath, a node from nowhere) throw QvError.
+//
+// A text with a document type declaration (<!DOCTYPE ...>) is not loaded: the program's
+// documents never need one, and without it no entity can be declared, expanded or fetched.
+// libxml2's limits on depth, name and text sizes stay on.
 
 struct XmlDocHolder;
 class XmlDocument;
@@ -110,12 +115,15 @@ public:
 
     // Parses a whole text. Trailing NUL characters (the padding of decrypted data files) are
     // ignored, and an encoding named in the declaration is overridden since the text is
-    // already decoded. On failure the document is empty and false is returned.
+    // already decoded. On failure (also for a text with a document type declaration) the
+    // document is empty, false is returned and parseError() says why.
     bool loadXML(const QString& text);
     // Same for UTF-8 bytes.
     bool loadXMLUtf8(const QByteArray& utf8);
     // Why the last load failed, or empty.
     QString parseError() const;
+    // The last load failed because the text has a document type declaration.
+    bool refusedDocumentType() const;
 
     bool isEmpty() const;
     QString xml() const;
@@ -134,6 +142,11 @@ public:
     // Appends the document element of an empty document.
     XmlNode appendChild(const XmlNode& child) { return asNode().appendChild(child); }
 
+    // `handler` runs after every edit of this document's tree (attributes, text, children added,
+    // moved or removed) and after new content is loaded into it. One handler per document; an
+    // empty function removes it.
+    void setChangeHandler(std::function<void()> handler);
+
     // Applies an XSLT 1.0 stylesheet to this document; the output replaces `result`'s content.
     // Throws QvError when the stylesheet is not usable or the transformation fails.
     void transformNodeToObject(const XmlDocument& stylesheet, XmlDocument& result) const;
@@ -141,6 +154,7 @@ public:
 private:
     friend class XmlNode;
     explicit XmlDocument(std::shared_ptr<XmlDocHolder> holder) : mHolder(std::move(holder)) {}
+    void replaceHolder(std::shared_ptr<XmlDocHolder> holder);
     std::shared_ptr<XmlDocHolder> mHolder;
 };
 

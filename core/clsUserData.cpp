@@ -8,9 +8,16 @@
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
+#include "core/modSafeFile.h"
 #include "platform/FileIcons.h"
+#include "platform/PlainMessage.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
+#include <QTimer>
 
 namespace {
 std::function<void(clsUserData*, const QString&)>& userIDRequester() {
@@ -44,21 +51,72 @@ void clsUserData::SetDockingLayoutProvider(std::function<QString()> provider) {
 clsUserData::clsUserData(clsData* parent) : clsUserData(modInitial::AppPath() + "/Data/User.dat", parent) {}
 
 clsUserData::clsUserData(const QString& path, clsData* parent) : Parent(parent), mPath(path) {
+    mSaveTimer = new QTimer(this);
+    mSaveTimer->setSingleShot(true);
+    // Precise: the delay is a promise about how much a sudden end can lose.
+    mSaveTimer->setTimerType(Qt::PreciseTimer);
+    mSaveTimer->setInterval(SaveDelayMs);
+    connect(mSaveTimer, &QTimer::timeout, this, &clsUserData::saveOnTimer);
     if (mPath.isEmpty()) {
         mLoadError = QStringLiteral("no user data file");
         return;
     }
     XMLNode = modDataDocument::LoadDataFile(mPath, mDocument, mLoadError);
+    watchDocument();
+}
+
+clsUserData::~clsUserData() {
+    // Section wrappers may keep nodes, and with them the tree, beyond this store.
+    mDocument.setChangeHandler({});
 }
 
 bool clsUserData::LoadText(const QString& text) {
     mLoadError.clear();
+    mDocument.setChangeHandler({});
     if (!mDocument.loadXML(text) || (XMLNode = mDocument.selectSingleNode("data")).isNull()) {
         XMLNode = XmlNode();
         mLoadError = QStringLiteral("not a user data document");
         return false;
     }
+    watchDocument();
     return true;
+}
+
+void clsUserData::watchDocument() {
+    mDocument.setChangeHandler([this] {
+        if (!mSaving)
+            MarkDirty();
+    });
+}
+
+void clsUserData::MarkDirty() {
+    if (mPath.isEmpty() || XMLNode.isNull())
+        return;
+    mDirty = true;
+    // The first unsaved change starts the clock; later ones ride along, so that a stream of
+    // changes cannot put the save off for ever.
+    if (!mSaveTimer->isActive())
+        mSaveTimer->start();
+}
+
+void clsUserData::saveOnTimer() {
+    if (!mDirty)
+        return;
+    try {
+        Save();
+    } catch (const QvError& e) {
+        emit saveFailed(e.description());
+        // One warning per run of failures: the timer would otherwise repeat it with every change.
+        if (!mFailureShown) {
+            mFailureShown = true;
+            ShowPlainMessage(SaveFailureMessage(mPath, e.description()), QStringLiteral("Quorvel"));
+        }
+    }
+}
+
+QString clsUserData::SaveFailureMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("用户数据无法保存到 %1（%2）。原来的文件保持不变，最近的更改还没有写入磁盘。")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 XmlNode clsUserData::GetOrCreateChild(XmlNode parent, const QString& name) {
@@ -164,11 +222,62 @@ void clsUserData::storeDockingLayout() {
 }
 
 void clsUserData::Save() {
+    write(true);
+}
+
+void clsUserData::SaveWithoutLayout() {
+    write(false);
+}
+
+void clsUserData::write(bool withLayout) {
     if (XMLNode.isNull())
         throw QvError(QvErrors::ObjectMissing,
                       QStringLiteral("the user data is not loaded; nothing is saved"));
     if (mPath.isEmpty())
         throw QvError(QvErrors::PathAccess, QStringLiteral("the user data has no file to be saved to"));
-    storeDockingLayout();
-    modDataFile::WriteEncryptedFile(mPath, mDocument.xml());
+    {
+        mSaving = true;
+        struct Reset {
+            bool& flag;
+            ~Reset() { flag = false; }
+        } reset{mSaving};
+        if (withLayout)
+            storeDockingLayout();
+    }
+    const QString text = mDocument.xml();
+    modDataFile::WriteEncryptedFile(mPath, text);
+    mDirty = false;
+    mFailureShown = false;
+    mSaveTimer->stop();
+    emit saved();
+}
+
+QStringList clsUserData::RecoverInterruptedSaves(const QString& path) {
+    const QFileInfo file(path);
+    const QDateTime savedAt = file.exists() ? file.lastModified() : QDateTime();
+    QStringList keptAside;
+    const QFileInfoList entries =
+        file.dir().entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        if (!modSafeFile::IsTemporaryNameOf(entry.fileName(), file.fileName()))
+            continue;
+        bool keep = false;
+        if (entry.isFile() && !entry.isSymLink() && (!savedAt.isValid() || entry.lastModified() > savedAt)) {
+            XmlDocument document;
+            QString error;
+            keep = !modDataDocument::LoadDataFile(entry.absoluteFilePath(), document, error).isNull();
+        }
+        if (!keep) {
+            // A partly written file, or one older than the file it was to replace.
+            QFile::remove(entry.absoluteFilePath());
+            continue;
+        }
+        const QString stamp = entry.lastModified().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        QString aside = path + QStringLiteral(".unsaved-") + stamp;
+        for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+            aside = path + QStringLiteral(".unsaved-") + stamp + QLatin1Char('-') + QString::number(n);
+        if (modSafeFile::MoveAside(entry.absoluteFilePath(), aside))
+            keptAside << aside;
+    }
+    return keptAside;
 }

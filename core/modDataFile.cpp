@@ -2,10 +2,9 @@
 
 #include "core/QvError.h"
 #include "core/cRijndael.h"
+#include "core/modSafeFile.h"
 
 #include <QDate>
-#include <QFile>
-#include <QSaveFile>
 #include <QTime>
 #include <QtEndian>
 #include <algorithm>
@@ -276,35 +275,19 @@ QString DataFileKey() {
 
 void WriteEncryptedFile(const QString& path, const QString& text) {
     const QByteArray hex = EncryptTextToHex(text, DataFileKey());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw QvError(QvErrors::PathAccess,
-                      QStringLiteral("Path/File access error: %1 (%2)").arg(path, file.errorString()));
-    if (file.write(hex) != hex.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw QvError(QvErrors::PathAccess,
-                      QStringLiteral("Path/File access error: %1 (%2)").arg(path, reason));
-    }
-    if (!file.commit())
-        throw QvError(QvErrors::PathAccess,
-                      QStringLiteral("Path/File access error: %1 (%2)").arg(path, file.errorString()));
+    // A file the next start would refuse to read is not written at all: the old one stays.
+    if (hex.size() > modSafeFile::MaxDataFileSize)
+        throw QvError(modSafeFile::FileTooLarge,
+                      QStringLiteral("Path/File access error: %1 (the data would exceed %2 MiB)")
+                          .arg(path)
+                          .arg(modSafeFile::MaxDataFileSize / (1024 * 1024)));
+    modSafeFile::WriteFileAtomically(path, hex);
 }
 
 QString ReadEncryptedFile(const QString& path, QString* message) {
-    QFile file(path);
-    if (!file.exists())
-        throw QvError(QvErrors::FileNotFound, QStringLiteral("File not found: %1").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw QvError(QvErrors::PathAccess,
-                      QStringLiteral("Path/File access error: %1 (%2)").arg(path, file.errorString()));
     QByteArray cipherBytes;
     {
-        const QByteArray hex = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            throw QvError(QvErrors::PathAccess,
-                          QStringLiteral("Path/File access error: %1 (%2)").arg(path, file.errorString()));
-        file.close();
+        const QByteArray hex = modSafeFile::ReadRegularFile(path);
         HexLatin1ToBytes(hex, cipherBytes);
     }
     if (cipherBytes.isEmpty())

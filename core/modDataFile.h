@@ -12,16 +12,17 @@
 // the XML service ignores.
 namespace modDataFile {
 
-// Encrypts `text` with the data-file key and replaces the file at `path` atomically: the new
-// contents go to a temporary file in the same folder, which is flushed and renamed over the
-// old one, so a failed or interrupted save leaves the old file as it was. Throws QvError when
-// the file cannot be written.
+// Encrypts `text` with the data-file key and replaces the file at `path` atomically and durably
+// (modSafeFile::WriteFileAtomically), so a failed or interrupted save leaves the old file as it
+// was. Throws QvError when the file cannot be written, when the path names something other than
+// a regular file, or when the file would exceed modSafeFile::MaxDataFileSize.
 void WriteEncryptedFile(const QString& path, const QString& text);
 
 // Reads and decrypts the file at `path` with the data-file key; the text keeps its trailing
 // padding NULs. When the hex text does not make whole blocks the result is empty and
 // `message` (when given) receives the cipher's message; otherwise `message` is cleared.
-// Throws QvError when the file is missing, cannot be read or holds no hex digit at all.
+// Throws QvError when the file is missing, is not a regular file, is larger than
+// modSafeFile::MaxDataFileSize, cannot be read or holds no hex digit at all.
 QString ReadEncryptedFile(const QString& path, QString* message = nullptr);
 
 // The hex text of `plaintext` encrypted under `keyText` (see DataFileKey for the key form).

@@ -9,12 +9,14 @@
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modSafeFile.h"
 #include "core/modTools.h"
 #include "platform/PlainMessage.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
@@ -24,7 +26,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -79,32 +84,74 @@ int readIntKey(const XmlNode& global, const char* key) {
     return value;
 }
 
-void onTerminationSignal(int) {
+// The termination signal that arrived, or 0. Set inside the signal handler.
+volatile std::sig_atomic_t gTerminationSignal = 0;
+// True once the start procedure has handed over to the event loop.
+bool gRunning = false;
+bool gExitSaveRegistered = false;
+
+void onTerminationSignal(int signal) {
+    // Only async-signal-safe work here: note the signal and wake the event loop.
+    gTerminationSignal = signal;
     const char byte = 1;
-    // Only async-signal-safe work here: wake the event loop, which closes the window.
     [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT close the main window the normal way (no question asked), so the user
-// data is saved by the regular shutdown.
-void installTerminationHandler() {
-    if (gSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0)
+// Ends the program the normal way: questions that are open are answered with their cancel
+// button first (their handlers are still running and must return before anything is
+// released), then the main window closes without asking and the regular shutdown saves.
+void endOnSignal() {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(0, qApp, endOnSignal);
         return;
+    }
+    // During start-up the start procedure notices the signal itself at its next step.
+    if (!gRunning)
+        return;
+    if (gMainWindow)
+        gMainWindow->close();
+    else
+        QCoreApplication::exit(0);
+}
+
+// SIGTERM, SIGINT, SIGHUP (the session or terminal is gone) and SIGQUIT close the main window
+// the normal way (no question asked), so the user data is saved by the regular shutdown.
+void installTerminationHandler() {
+    if (gSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
+        return;
+    ::fcntl(gSignalPipe[1], F_SETFL, O_NONBLOCK);
     auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char byte;
         [[maybe_unused]] ssize_t n = ::read(gSignalPipe[0], &byte, 1);
-        if (gMainWindow)
-            gMainWindow->close();
-        else
-            QCoreApplication::exit(0);
+        endOnSignal();
     });
     struct sigaction sa = {};
     sa.sa_handler = onTerminationSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+        sigaction(signal, &sa, nullptr);
+}
+
+// When the program ends without its shutdown (the display connection broke and the platform
+// called exit), the unsaved changes are still written; the windows are not asked for their
+// layout, since they may be unusable by then.
+void saveAtExit() {
+    if (gShutdownDone || !gData || !gData->HasUserData())
+        return;
+    clsUserData* userData = gData->UserData();
+    if (!userData->IsDirty())
+        return;
+    try {
+        userData->SaveWithoutLayout();
+    } catch (...) {
+        // Nothing can be shown any more; the file keeps the last completed save.
+    }
 }
 
 // Runs `work` once, from the event loop, right after the window has been painted for the first
@@ -146,28 +193,64 @@ void log(const QString& text) {
         modDevelopeFunction::WriteLog(text);
 }
 
-// A User.dat that cannot be used is kept aside under a new name and the user is told;
-// the program then goes on with a fresh initial document.
-void setUnreadableUserDataAside(clsUserData* userData) {
-    const QString path = userData->FilePath();
-    const QString aside =
+// A User.dat that cannot be used is kept aside under a new name and the user is told; the
+// program then goes on with a fresh initial document. When the file cannot be moved, the fresh
+// document lives in memory only and the file is never written over.
+clsUserData* useFreshUserData(clsUserData* unreadable) {
+    const QString path = unreadable->FilePath();
+    const QString reason = unreadable->LoadError();
+    const QString stamp =
         path + ".unreadable-" + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const bool moved = QFile::rename(path, aside);
-    ShowPlainMessage(
-        moved
-            ? QStringLiteral(
-                  "用户数据文件 %1 无法读取（%2），已改名保存为 %3。Quorvel 将使用新的用户数据继续启动。")
-                  .arg(QDir::toNativeSeparators(path), userData->LoadError(), QDir::toNativeSeparators(aside))
-            : QStringLiteral(
-                  "用户数据文件 %1 无法读取（%2），也无法改名保存。Quorvel 将使用新的用户数据继续启动，"
-                  "但不会覆盖这个文件。")
-                  .arg(QDir::toNativeSeparators(path), userData->LoadError()),
-        QStringLiteral("Quorvel"));
-    if (moved) {
-        modDataFile::WriteEncryptedFile(path, clsUserData::InitialDocument());
-        gIsNewUser = true;
+    QString aside = stamp;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = stamp + QLatin1Char('-') + QString::number(n);
+    const QString shownPath = QDir::toNativeSeparators(path);
+    if (!modSafeFile::MoveAside(path, aside)) {
+        gData->UseInitialUserData();
+        ShowPlainMessage(
+            QStringLiteral(
+                "用户数据文件 %1 无法读取（%2），也无法改名保存。Quorvel 将使用新的用户数据继续启动，"
+                "但不会覆盖这个文件：本次运行中的更改都无法保存。")
+                .arg(shownPath, reason),
+            QStringLiteral("Quorvel"));
+        return gData->UserData();
+    }
+    gData->UseInitialUserData();
+    clsUserData* fresh = gData->UserData();
+    fresh->SetFilePath(path);
+    gIsNewUser = true;
+    QString message =
+        QStringLiteral(
+            "用户数据文件 %1 无法读取（%2），已改名保存为 %3。Quorvel 将使用新的用户数据继续启动。")
+            .arg(shownPath, reason, QDir::toNativeSeparators(aside));
+    try {
+        fresh->Save();
+    } catch (const QvError& e) {
+        message += QStringLiteral("但新的用户数据文件现在无法写入（%1），Quorvel 会在之后再次尝试保存。")
+                       .arg(e.description());
+    }
+    ShowPlainMessage(message, QStringLiteral("Quorvel"));
+    return fresh;
+}
+
+QString lockFailureReason(const SingleInstance& instance) {
+    switch (instance.errorNumber()) {
+    case EROFS:
+        return QStringLiteral("文件系统是只读的");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入这个文件夹的权限");
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间已满");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在");
+    default:
+        return QStringLiteral("系统错误 %1：%2").arg(instance.errorNumber()).arg(instance.errorString());
     }
 }
+
 } // namespace
 
 QString AppPath() {
@@ -226,31 +309,70 @@ void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> aft
         gAfterSave.push_back(std::move(afterSave));
 }
 
+bool TerminationRequested() {
+    return gTerminationSignal != 0;
+}
+
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow) {
     installTerminationHandler();
+    gRunning = false;
+    // A termination signal during start-up ends the start at the next step; what has been
+    // loaded by then is saved by the regular shutdown.
+    auto endedBySignal = [] {
+        if (!TerminationRequested())
+            return false;
+        Shutdown();
+        return true;
+    };
 
-    // 1. One instance per program folder.
+    // One instance per program folder.
     SingleInstance instance(AppPath());
-    if (!instance.tryAcquire()) {
+    switch (instance.acquire()) {
+    case SingleInstance::Status::Acquired:
+        break;
+    case SingleInstance::Status::HeldByAnother:
         ShowPlainMessage(QStringLiteral("你已经运行了主程序"), QStringLiteral("Quorvel"));
         return 1;
+    case SingleInstance::Status::Failed:
+        ShowPlainMessage(QStringLiteral("无法在程序文件夹 %1 中建立锁文件 QV.lock（%2），Quorvel 无法启动。"
+                                        "请确认这个文件夹可以写入，并且磁盘还有空间。")
+                             .arg(QDir::toNativeSeparators(instance.folder()), lockFailureReason(instance)),
+                         QStringLiteral("Quorvel"));
+        return 2;
     }
+    if (endedBySignal())
+        return 0;
 
-    // 2. The two command-line words; the program's own path is not part of what is searched.
+    // The two command-line words; the program's own path is not part of what is searched.
     ReadCommandLine(arguments.mid(1).join(' '));
 
-    // 4. The developer log exists in developer mode only.
+    // The developer log exists in developer mode only.
     if (gIsDevelopMode)
         gDevLog = std::make_unique<QStringList>();
 
-    // 5. The image store.
+    // The image store.
     gIconStore = new IconStore;
     if (!gIconStore->LoadLibrary(AppPath() + "/Data/icon.dat"))
         log(QStringLiteral("图标库 Data/icon.dat 无法读取"));
 
-    // 6. A first start writes the initial user data.
+    // Saves that were cut short last time: the temporary files beside User.dat are cleared away,
+    // and one that holds newer readable data than User.dat is kept for the user.
     const QString userDataPath = AppPath() + "/Data/User.dat";
-    if (!QFileInfo::exists(userDataPath)) {
+    const QStringList unsaved = clsUserData::RecoverInterruptedSaves(userDataPath);
+    if (!unsaved.isEmpty()) {
+        QStringList shown;
+        for (const QString& file : unsaved)
+            shown << QDir::toNativeSeparators(file);
+        ShowPlainMessage(QStringLiteral("上次运行时有一次保存没有完成。那次保存的用户数据已另存为 %1；"
+                                        "Quorvel 使用的是 %2 中最后一次完整保存的数据。")
+                             .arg(shown.join(QStringLiteral("、")), QDir::toNativeSeparators(userDataPath)),
+                         QStringLiteral("Quorvel"));
+        if (endedBySignal())
+            return 0;
+    }
+
+    // A first start writes the initial user data.
+    if (!QFileInfo::exists(userDataPath) && !QFileInfo(userDataPath).isSymLink()) {
         log(QStringLiteral("User.dat不存在,第一次启动,新建ID号"));
         QDir().mkpath(AppPath() + "/Data");
         try {
@@ -264,13 +386,13 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         gIsNewUser = true;
     }
 
-    // 7. The thumbnail cache folder.
+    // The thumbnail cache folder.
     QDir().mkpath(AppPath() + "/Cache");
 
-    // 8. The hub.
+    // The hub.
     gData = new clsData;
 
-    // 9. The common data and the global settings; without them the program cannot work.
+    // The common data and the global settings; without them the program cannot work.
     clsCommonData* common = gData->CommonData();
     if (!common->LoadError().isEmpty()) {
         ShowPlainMessage(QStringLiteral("无法读取配置文件 %1：%2")
@@ -288,23 +410,23 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         Shutdown();
         return 2;
     }
+    if (endedBySignal())
+        return 0;
 
-    // 10. The user data and its identifier.
+    // The user data and its identifier.
     clsUserData* userData = gData->UserData();
-    if (!userData->LoadError().isEmpty()) {
-        setUnreadableUserDataAside(userData);
-        gData->ReloadUserData();
-        userData = gData->UserData();
-        if (!userData->LoadError().isEmpty()) {
-            // Still unusable (the file could not be moved): work on an initial document in
-            // memory and never write over the file that is there.
-            gData->UseInitialUserData();
-            userData = gData->UserData();
-        }
+    if (!userData->LoadError().isEmpty())
+        userData = useFreshUserData(userData);
+    if (endedBySignal())
+        return 0;
+    // From here on there is user data to lose: an end through exit() still writes its changes.
+    if (!gExitSaveRegistered) {
+        gExitSaveRegistered = true;
+        std::atexit(saveAtExit);
     }
     userData->userID();
 
-    // 11. The system web browser and its small icon.
+    // The system web browser and its small icon.
     cRegistry registry;
     registry.ClassKey = HKEY_LOCAL_MACHINE;
     registry.SectionKey =
@@ -319,25 +441,32 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
             gIEIconSmall = QFileIconProvider().icon(browser);
     }
 
-    // 12. The main window.
+    // The main window.
     QWidget* window = createMainWindow();
     gMainWindow = window;
     window->show();
+    if (TerminationRequested()) {
+        window->close();
+        Shutdown();
+        return 0;
+    }
 
-    // 13 and later run once the main window is on the screen: the first page starts the web
+    // The rest runs once the main window is on the screen: the first page starts the web
     // engine, which takes longer than everything before it, and the user should see the window
-    // meanwhile. When no exposure is reported (a minimised start), they run shortly anyway.
+    // meanwhile. When no exposure is reported (a minimised start), it runs shortly anyway.
     auto rest = [] {
-        // 13. The statistics ping (not in developer mode).
+        // The statistics ping (not in developer mode).
         if (!gIsDevelopMode && gData)
             gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
-        // 14 and later: the steps of the subsystems (first page, update check).
+        // The steps of the subsystems (first page, update check).
         for (const auto& step : gStartupSteps)
             step();
     };
     runAfterFirstExposure(window, rest);
 
+    gRunning = true;
     const int status = QApplication::exec();
+    gRunning = false;
     Shutdown();
     return status;
 }
@@ -352,11 +481,14 @@ void Shutdown() {
     gShutdownDone = true;
     for (const auto& step : gBeforeSave)
         step();
-    if (gData && gData->HasUserData() && !gData->UserData()->XMLNode.isNull()) {
+    // User data kept in memory only has no file; the user was told so when it began.
+    if (gData && gData->HasUserData() && !gData->UserData()->XMLNode.isNull() &&
+        !gData->UserData()->IsMemoryOnly()) {
+        clsUserData* userData = gData->UserData();
         try {
-            gData->UserData()->Save();
+            userData->Save();
         } catch (const QvError& e) {
-            ShowPlainMessage(QStringLiteral("用户数据无法保存：%1").arg(e.description()),
+            ShowPlainMessage(clsUserData::SaveFailureMessage(userData->FilePath(), e.description()),
                              QStringLiteral("Quorvel"));
         }
     }

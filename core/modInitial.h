@@ -76,9 +76,14 @@ void AddStartupStep(std::function<void()> step);
 // after it (closing windows, releasing hosts), registered by the subsystems that own it.
 void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> afterSave);
 
-// The start procedure. Returns the program's exit status: 0 after a normal end, 1 when another
-// instance runs in this program folder, 2 when the common data cannot be used.
+// The start procedure. Returns the program's exit status: 0 after a normal end (also one asked
+// for by SIGTERM, SIGINT, SIGHUP or SIGQUIT, during start-up too), 1 when another instance runs
+// in this program folder, 2 when the program folder refuses the lock file or the common data
+// cannot be used.
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow);
+
+// A termination signal has arrived (the program is ending).
+bool TerminationRequested();
 
 // The end of the program, run once when the main window unloads: saves the user data and
 // releases the globals in order. Later calls do nothing until ResetShutdown re-arms it (a new

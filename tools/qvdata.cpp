@@ -1,15 +1,19 @@
 // qvdata - the maker's tool for the program's encrypted data files.
 //
-//   qvdata encrypt IN.xml OUT.dat   plain UTF-8 text -> data file
+//   qvdata encrypt IN.xml OUT.dat   plain UTF-8 text -> data file ("-" or /dev/stdout: standard output)
 //   qvdata decrypt IN.dat           data file -> text on standard output (UTF-8)
 //   qvdata check FILE.dat           decrypts and parses; exit 0 when the XML is well-formed
+//
+// Inputs are read only when they are regular files within the data-file size limit. The output
+// of encrypt is only ever a new or existing regular file (a link to one is followed), replaced
+// atomically; a device, FIFO, folder or link to one is refused with exit status 2 and left alone.
 
 #include "core/QvError.h"
 #include "core/XmlDocument.h"
 #include "core/modDataFile.h"
+#include "core/modSafeFile.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
 #include <cstdio>
@@ -26,6 +30,7 @@ void printErr(const QString& text) {
 
 const char* const kUsage =
     "usage: qvdata encrypt IN.xml OUT.dat   encrypt a UTF-8 text file into a data file\n"
+    "                                       (OUT.dat: a regular file, or - for standard output)\n"
     "       qvdata decrypt IN.dat           write the text of a data file to standard "
     "output\n"
     "       qvdata check FILE.dat           exit 0 when the data file holds well-formed "
@@ -54,27 +59,51 @@ QString withoutPadding(QString text) {
     return text;
 }
 
+bool writeStandardOutput(const QByteArray& bytes) {
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+           std::fflush(stdout) == 0;
+}
+
+int refuseOutput(const QString& out) {
+    printErr(QStringLiteral("qvdata: %1 is not a regular file (a device, FIFO, folder or a link to one); "
+                            "encrypt writes only to a new or existing regular file, or to standard output "
+                            "with -")
+                 .arg(out));
+    return BadArguments;
+}
+
 int encrypt(const QString& in, const QString& out) {
-    QFile file(in);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printErr(QStringLiteral("qvdata: cannot read %1: %2").arg(in, file.errorString()));
-        return Failed;
-    }
-    const QByteArray bytes = file.readAll();
+    const bool toStandardOutput = out == QLatin1String("-") || out == QLatin1String("/dev/stdout");
+    // Judged before anything is read or written, so that a refused output is left as it is.
+    if (!toStandardOutput && !modSafeFile::IsWritableTarget(out))
+        return refuseOutput(out);
+    const QByteArray bytes = modSafeFile::ReadRegularFile(in);
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(bytes); // drops a leading byte-order mark
     if (decoder.hasError()) {
         printErr(QStringLiteral("qvdata: %1 is not valid UTF-8 text").arg(in));
         return Failed;
     }
-    modDataFile::WriteEncryptedFile(out, text);
+    if (toStandardOutput) {
+        if (!writeStandardOutput(modDataFile::EncryptTextToHex(text, modDataFile::DataFileKey()))) {
+            printErr(QStringLiteral("qvdata: cannot write to standard output"));
+            return Failed;
+        }
+        return Ok;
+    }
+    try {
+        modDataFile::WriteEncryptedFile(out, text);
+    } catch (const QvError& e) {
+        if (e.number() == modSafeFile::NotARegularFile)
+            return refuseOutput(out);
+        throw;
+    }
     return Ok;
 }
 
 int decrypt(const QString& in) {
     const QByteArray utf8 = withoutPadding(readDataFile(in)).toUtf8();
-    if (std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout) != size_t(utf8.size()) ||
-        std::fflush(stdout) != 0) {
+    if (!writeStandardOutput(utf8)) {
         printErr(QStringLiteral("qvdata: cannot write to standard output"));
         return Failed;
     }

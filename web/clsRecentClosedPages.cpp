@@ -4,8 +4,10 @@
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
+#include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
 #include "core/modMessagebox.h"
+#include "core/modSafeFile.h"
 #include "web/clsActStatus.h"
 
 #include <QFile>
@@ -23,14 +25,34 @@ const QStringList kFields = {QStringLiteral("vtime"),         QStringLiteral("ur
                              QStringLiteral("ThumbnailName"), QStringLiteral("frmhwnd"),
                              QStringLiteral("rindex")};
 
-// A thumbnail belongs to its record only; one that is already gone (or cannot be deleted) must
-// not keep the record in the list.
-void deleteThumbnail(const QString& path) {
-    if (path.isEmpty() || !QFile::exists(path))
+const QString kThumbnail = QStringLiteral("ThumbnailName");
+
+// A record may only ever name a thumbnail directly inside the cache folder: the name comes
+// from the user data file, and the file it names gets deleted.
+bool isCacheFile(const QString& path) {
+    return modSafeFile::IsPlainFileInFolder(path, modInitial::AppPath() + QStringLiteral("/Cache"));
+}
+
+void logRefusedThumbnail(const QString& path) {
+    if (!modInitial::gIsDevelopMode)
         return;
-    QFile file(path);
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    file.remove();
+    try {
+        modDevelopeFunction::WriteLog(
+            QStringLiteral("最近关闭的页面记录的缩略图不在 Cache 文件夹中，已从记录中去掉: ") + path);
+    } catch (const std::exception&) {
+    }
+}
+
+// A thumbnail belongs to its record only; one that is already gone (or cannot be deleted) must
+// not keep the record in the list. Removing the name deletes a link itself, never its target.
+void deleteThumbnail(const QString& path) {
+    if (path.isEmpty())
+        return;
+    if (!isCacheFile(path)) {
+        logRefusedThumbnail(path);
+        return;
+    }
+    QFile::remove(path);
 }
 
 // "\u003C" for "<".
@@ -44,6 +66,15 @@ clsRecentClosedPages::clsRecentClosedPages(QObject* parent) : QObject(parent) {}
 
 void clsRecentClosedPages::Load(XmlNode inNode) {
     XMLNode = inNode;
+    if (XMLNode.isNull())
+        return;
+    for (XmlNode record : records()) {
+        const QString thumbnail = record.getAttribute(kThumbnail);
+        if (!thumbnail.isEmpty() && !isCacheFile(thumbnail)) {
+            record.setAttribute(kThumbnail, QString());
+            logRefusedThumbnail(thumbnail);
+        }
+    }
 }
 
 XmlNodeList clsRecentClosedPages::records() const {
@@ -109,7 +140,7 @@ void clsRecentClosedPages::Add(const QDateTime& vDatetime, const QString& vURL, 
     record.setAttribute(QStringLiteral("url"), url);
     record.setAttribute(QStringLiteral("caption"), clsActStatus::XmlSafe(vCaption));
     record.setAttribute(QStringLiteral("tips"), clsActStatus::XmlSafe(vTips));
-    record.setAttribute(QStringLiteral("ThumbnailName"), clsActStatus::XmlSafe(vThumbnailName));
+    record.setAttribute(kThumbnail, clsActStatus::XmlSafe(vThumbnailName));
     record.setAttribute(QStringLiteral("frmhwnd"), QString());
     record.setAttribute(QStringLiteral("rindex"), clsActStatus::XmlSafe(rIndex));
     // Before the newest record; into an empty list the null reference appends.

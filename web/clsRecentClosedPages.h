@@ -8,8 +8,11 @@
 // The pages the user closed, newest first and at most MaxRecords of them, kept in the user
 // data's `RecentlyClosedPages` element as `rcp` records (vtime, url, caption, tips,
 // ThumbnailName, frmhwnd, rindex). Each record owns a thumbnail file in the cache folder,
-// deleted with the record. The "rcp" page's script reaches the list through the browser host,
-// which is why the page operations are invokable and Changed is a signal.
+// deleted with the record. Only a file directly inside the cache folder is ever deleted: a
+// ThumbnailName from the user data that names anything else is dropped from its record by Load
+// and logged, and removing a record never deletes a file outside the cache folder. The "rcp" page's script
+// reaches the list through the browser host, which is why the page operations are invokable and Changed is a
+// signal.
 class clsRecentClosedPages : public QObject {
     Q_OBJECT
 public:

@@ -9,4 +9,9 @@ QString buildDir();
 QString sourceDir();
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& bytes);
+// A small document whose internal subset nests entities ten deep ("billion laughs"): expanded,
+// its one attribute would take gigabytes.
+QString entityExpansionDocument();
+// A field of /proc/<pid>/status in MiB (VmRSS, VmHWM, ...); 0 = this process. -1 when unknown.
+qint64 processMemoryMiB(qint64 pid, const char* field);
 } // namespace qvtest

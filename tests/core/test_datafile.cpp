@@ -352,7 +352,7 @@ TEST_F(DataFileFiles, OldFileSurvivesAFailedWrite) {
     // The temporary name beside the file is longer than a file name may be, so the new
     // contents cannot be put in place; the old file must stay as it was.
     const QString name = QString(250, QChar('u')) + ".dat";
-    WriteEncryptedFile(path(name), QStringLiteral("<old>数据</old>"));
+    qvtest::writeFile(path(name), EncryptTextToHex(QStringLiteral("<old>数据</old>"), DataFileKey()));
     const QByteArray before = qvtest::readFile(path(name));
 
     EXPECT_THROW(WriteEncryptedFile(path(name), QStringLiteral("<new/>")), QvError);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -19,6 +20,8 @@ public:
         const QString build = qvtest::buildDir();
         QDir(dir.path()).mkpath("Data");
         for (const char* program : {"QV", "QVUpdate"}) {
+            if (!QFile::exists(build + "/" + program))
+                continue; // a build without the updater
             copy(build + "/" + program, path(program));
             QFile::setPermissions(path(program), QFile::permissions(build + "/" + program));
         }
@@ -48,6 +51,11 @@ public:
     // With `errorFile`, the standard error of QV (and of the programs it starts, which outlive
     // it) goes to that file instead of a pipe that closes when QV ends.
     QProcess* start(const QStringList& args, const QString& errorFile = QString()) {
+        return startWith(args, {}, errorFile);
+    }
+    // The same, with the environment changed by `adjust` after the defaults are set.
+    QProcess* startWith(const QStringList& args, const std::function<void(QProcessEnvironment&)>& adjust,
+                        const QString& errorFile = QString()) {
         auto* p = new QProcess;
         if (!errorFile.isEmpty())
             p->setStandardErrorFile(errorFile);
@@ -57,6 +65,8 @@ public:
         env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
         env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox");
         env.insert("XDG_CONFIG_HOME", path("config"));
+        if (adjust)
+            adjust(env);
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(dir.path());
         p->start(path("QV"), args);

@@ -1,10 +1,15 @@
 #include "TestSupport.h"
 #include "core/modDataFile.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -15,11 +20,11 @@ struct ToolRun {
     QByteArray err;
 };
 
-ToolRun qvdata(const QStringList& args) {
+ToolRun qvdata(const QStringList& args, int timeoutMs = 60000) {
     QProcess p;
     p.start(qvtest::buildDir() + "/qvdata", args);
     ToolRun r;
-    if (!p.waitForFinished(60000)) {
+    if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         return r;
@@ -164,4 +169,73 @@ TEST_F(Qvdata, HelpGoesToStandardOutput) {
     const ToolRun r = qvdata({"--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.contains("usage: qvdata"));
+}
+
+TEST_F(Qvdata, CheckRefusesDocumentTypesAndFilesThatAreNoDataFilesAtOnce) {
+    modDataFile::WriteEncryptedFile(path("laughs.dat"), qvtest::entityExpansionDocument());
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.dat")).constData(), 0600), 0);
+    {
+        QFile sparse(path("sparse.dat"));
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(sparse.resize(qint64(3) << 30));
+    }
+    const struct {
+        QString file;
+        const char* why;
+    } cases[] = {{path("laughs.dat"), "DOCTYPE"},
+                 {path("fifo.dat"), "not a regular file"},
+                 {"/dev/zero", "not a regular file"},
+                 {path("sparse.dat"), "larger than 256 MiB"}};
+    for (const auto& c : cases) {
+        QElapsedTimer timer;
+        timer.start();
+        const ToolRun r = qvdata({"check", c.file}, 5000);
+        EXPECT_LT(timer.elapsed(), 2000) << c.file.toStdString();
+        EXPECT_FALSE(r.crashed) << c.file.toStdString();
+        EXPECT_EQ(r.exitCode, 1) << c.file.toStdString();
+        EXPECT_TRUE(r.err.contains(c.why)) << r.err.constData();
+    }
+}
+
+TEST_F(Qvdata, EncryptWritesOnlyToRegularFilesOrStandardOutput) {
+    qvtest::writeFile(path("common.xml"), kDocument);
+    const QByteArray expected =
+        modDataFile::EncryptTextToHex(QString::fromUtf8(kDocument), modDataFile::DataFileKey());
+    auto kindOf = [](const QString& p) {
+        struct stat st = {};
+        return ::lstat(QFile::encodeName(p).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0u;
+    };
+
+    QStringList refused;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    refused << path("fifo");
+    const bool haveDevice =
+        ::mknod(QFile::encodeName(path("null")).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (haveDevice)
+        refused << path("null");
+    ASSERT_TRUE(QFile::link("/dev/null", path("to-null")));
+    refused << path("to-null") << "/dev/null" << dir.path();
+    for (const QString& out : refused) {
+        const unsigned kind = kindOf(out);
+        const ToolRun r = qvdata({"encrypt", path("common.xml"), out});
+        EXPECT_EQ(r.exitCode, 2) << out.toStdString();
+        EXPECT_TRUE(r.err.contains("not a regular file")) << r.err.constData();
+        EXPECT_EQ(kindOf(out), kind) << out.toStdString() << " was replaced";
+    }
+    EXPECT_EQ(kindOf("/dev/null"), unsigned(S_IFCHR));
+    if (!haveDevice)
+        std::cout << "[  NOTE    ] mknod is not permitted here; the device-node case was left out\n";
+
+    for (const char* out : {"-", "/dev/stdout"}) {
+        const ToolRun r = qvdata({"encrypt", path("common.xml"), out});
+        EXPECT_EQ(r.exitCode, 0) << out;
+        EXPECT_EQ(r.out, expected) << out;
+    }
+
+    // A link to a regular file is followed; the link stays.
+    qvtest::writeFile(path("real.dat"), "old");
+    ASSERT_TRUE(QFile::link(path("real.dat"), path("link.dat")));
+    EXPECT_EQ(qvdata({"encrypt", path("common.xml"), path("link.dat")}).exitCode, 0);
+    EXPECT_EQ(qvtest::readFile(path("real.dat")), expected);
+    EXPECT_TRUE(QFileInfo(path("link.dat")).isSymLink());
 }
