@@ -2,6 +2,7 @@
 
 #include <QEnterEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace {
@@ -20,6 +21,7 @@ AutoHideTab::AutoHideTab(Qt::DockWidgetArea area, QWidget* parent) : QAbstractBu
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     setIconSize(QSize(kIcon, kIcon));
+    connect(this, &QAbstractButton::clicked, this, &AutoHideTab::activated);
     mHover.setSingleShot(true);
     connect(&mHover, &QTimer::timeout, this, [this] {
         if (underMouse() && !mExpanded && isEnabled())
@@ -123,6 +125,18 @@ void AutoHideTab::leaveEvent(QEvent* event) {
     update();
     emit pointerLeft();
     QAbstractButton::leaveEvent(event);
+}
+
+void AutoHideTab::mousePressEvent(QMouseEvent* event) {
+    // Opens on the press, as page tabs do, and without the button's own immediate repaint:
+    // the tab and the pane appear together in the next frame.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    mHover.stop();
+    emit activated();
 }
 
 void AutoHideTab::keyPressEvent(QKeyEvent* event) {

@@ -3,10 +3,11 @@
 #include <QTimer>
 
 // The tab of an auto-hidden pane on the strip at its side of the window: the pane's icon and
-// title, lying along the strip (turned on the left and right strips). Clicking it, pressing
-// Space or Enter on it, or resting the pointer on it for a moment asks for the pane to slide
-// out. It takes the keyboard focus from the Tab key only, so a mouse click leaves the focus
-// where the user was working. Its accessible name is the pane's title.
+// title, lying along the strip (turned on the left and right strips). Pressing it with the
+// mouse, pressing Space or Enter on it, pressing it through assistive technology, or resting
+// the pointer on it for a moment asks for the pane to slide out. It takes the keyboard focus
+// from the Tab key only, so a mouse press leaves the focus where the user was working. Its
+// accessible name is the pane's title.
 class AutoHideTab : public QAbstractButton {
     Q_OBJECT
 public:
@@ -25,6 +26,8 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 signals:
+    // Asked to open: a mouse press, or a click from the keyboard or assistive technology.
+    void activated();
     // The pointer rested on the tab.
     void hoverOpen();
     void pointerLeft();
@@ -34,6 +37,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     bool vertical() const { return mArea == Qt::LeftDockWidgetArea || mArea == Qt::RightDockWidgetArea; }

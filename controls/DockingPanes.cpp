@@ -537,7 +537,7 @@ void DockingPaneManager::autoHideOne(DockingPane* pane, int group, bool front) {
         tab->setTitle(pane->Title());
         tab->setIcon(dock->windowIcon());
         tab->setHoverDelay(mHoverDelay);
-        connect(tab, &QAbstractButton::clicked, pane, [this, pane] { expand(pane, Open::ByUser); });
+        connect(tab, &AutoHideTab::activated, pane, [this, pane] { expand(pane, Open::ByUser); });
         connect(tab, &AutoHideTab::hoverOpen, pane, [this, pane] { expand(pane, Open::ByHover); });
         connect(tab, &AutoHideTab::pointerLeft, pane, [this, pane] {
             if (mExpanded == pane && mHoverOnly)
