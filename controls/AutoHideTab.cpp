@@ -98,8 +98,15 @@ void AutoHideTab::paintEvent(QPaintEvent*) {
     const QIcon::Mode mode = isEnabled() ? QIcon::Normal : QIcon::Disabled;
     const QPixmap pixmap = icon().pixmap(QSize(kIcon, kIcon), devicePixelRatio(), mode);
     int x = content.left() + kPadStart;
-    if (!pixmap.isNull())
-        p.drawPixmap(QRect(x, content.center().y() - kIcon / 2 + 1, kIcon, kIcon), pixmap);
+    if (!pixmap.isNull()) {
+        // The icon stands upright on every strip.
+        const QPointF centre = p.transform().map(QPointF(x + kIcon / 2.0, content.center().y() + 1));
+        p.save();
+        p.resetTransform();
+        p.drawPixmap(QRectF(centre.x() - kIcon / 2.0, centre.y() - kIcon / 2.0, kIcon, kIcon).toRect(),
+                     pixmap);
+        p.restore();
+    }
     x += kIcon + kGap;
     p.setPen(pal.color(isEnabled() ? QPalette::WindowText : QPalette::PlaceholderText));
     p.drawText(QRect(x, content.top(), content.right() - x, content.height()),

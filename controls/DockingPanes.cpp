@@ -538,7 +538,11 @@ void DockingPaneManager::autoHideOne(DockingPane* pane, int group, bool front) {
         tab->setIcon(dock->windowIcon());
         tab->setHoverDelay(mHoverDelay);
         connect(tab, &AutoHideTab::activated, pane, [this, pane] { expand(pane, Open::ByUser); });
-        connect(tab, &AutoHideTab::hoverOpen, pane, [this, pane] { expand(pane, Open::ByHover); });
+        connect(tab, &AutoHideTab::hoverOpen, pane, [this, pane] {
+            // A pane the user works in is not swapped for one the pointer happens to rest on.
+            if (!mExpanded || mHoverOnly)
+                expand(pane, Open::ByHover);
+        });
         connect(tab, &AutoHideTab::pointerLeft, pane, [this, pane] {
             if (mExpanded == pane && mHoverOnly)
                 mHoverLeave->start();

@@ -19,6 +19,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QDockWidget>
 #include <QMdiArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -229,4 +230,56 @@ TEST_F(MainPanesTest, TabsAndTheFeedbackButtonAreReachableByKeyboardAndNamedForS
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Space);
     EXPECT_EQ(shell.opened.size(), 2);
+}
+
+TEST_F(MainPanesTest, SuperSearchAndTheDefaultArrangementWorkWithPanesOnTheStrips) {
+    frmMain* w = open();
+    DockingPaneManager* panes = w->dockingPanes();
+    CommandBarControl* button = w->superSearchButton();
+    button->Execute();
+    DockingPane* advanced = panes->FindPane(PaneId::AdvancedSearch);
+    ASSERT_NE(advanced, nullptr);
+    EXPECT_FALSE(advanced->IsHidden());
+    EXPECT_TRUE(button->Checked());
+
+    // Its pin sends it to the top strip after the seven; it still exists, so the mark stays.
+    QTest::mouseClick(advanced->caption()->pinButton(), Qt::LeftButton);
+    EXPECT_TRUE(advanced->IsHidden());
+    ASSERT_EQ(topStrip()->tabs().size(), 8);
+    EXPECT_EQ(topStrip()->tabs().last()->text(), "超级搜索");
+    EXPECT_TRUE(button->Checked());
+    // The command closes it from there, tab and all.
+    button->Execute();
+    EXPECT_EQ(panes->FindPane(PaneId::AdvancedSearch), nullptr);
+    EXPECT_EQ(topStrip()->tabs().size(), 7);
+    EXPECT_FALSE(button->Checked());
+    // Made again, its own close button closes it for good and clears the mark; the saved
+    // layout records it as closed.
+    button->Execute();
+    advanced = panes->FindPane(PaneId::AdvancedSearch);
+    ASSERT_NE(advanced, nullptr);
+    EXPECT_TRUE(button->Checked());
+    QTest::mouseClick(advanced->caption()->closeButton(), Qt::LeftButton);
+    EXPECT_EQ(panes->FindPane(PaneId::AdvancedSearch), nullptr);
+    EXPECT_FALSE(button->Checked());
+    EXPECT_TRUE(
+        panes->SaveStateToString().contains("Id=\"421\" Title=\"超级搜索\" Side=\"top\" State=\"closed\""));
+
+    // The navigation group's close button sends both to the left strip; command 103 docks them
+    // again, navigation in front.
+    DockingPane* nav = panes->FindPane(PaneId::Navigation);
+    DockingPane* ent = panes->FindPane(PaneId::Entertainment);
+    QTest::mouseClick(nav->caption()->closeButton(), Qt::LeftButton);
+    EXPECT_TRUE(nav->IsHidden());
+    EXPECT_TRUE(ent->IsHidden());
+    AutoHideStrip* left = panes->frame()->strip(Qt::LeftDockWidgetArea);
+    EXPECT_EQ(left->tabs().size(), 2);
+    w->ExecuteCommand(w->commandBars()->FindControl(Cmd::DefaultLayout));
+    QApplication::processEvents();
+    EXPECT_FALSE(nav->IsHidden());
+    EXPECT_FALSE(ent->IsHidden());
+    EXPECT_FALSE(left->isVisible());
+    EXPECT_EQ(w->tabifiedDockWidgets(nav->dockWidget()), QList<QDockWidget*>{ent->dockWidget()});
+    EXPECT_FALSE(nav->dockWidget()->visibleRegion().isEmpty()) << "navigation is the tab in front";
+    EXPECT_TRUE(ent->dockWidget()->visibleRegion().isEmpty());
 }
