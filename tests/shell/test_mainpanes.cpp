@@ -283,3 +283,38 @@ TEST_F(MainPanesTest, SuperSearchAndTheDefaultArrangementWorkWithPanesOnTheStrip
     EXPECT_FALSE(nav->dockWidget()->visibleRegion().isEmpty()) << "navigation is the tab in front";
     EXPECT_TRUE(ent->dockWidget()->visibleRegion().isEmpty());
 }
+
+TEST_F(MainPanesTest, AWebPageInAPaneStaysAsItWasBetweenStripSlideOutAndDock) {
+    LocalHttpServer server;
+    ASSERT_TRUE(server.start());
+    server.serve("/red", "<!DOCTYPE html><html><body style='margin:0;background:#ff0000'></body></html>");
+    QWebEngineView* view = nullptr;
+    frmMain::extensions().createPaneContent = [&](int id) -> QWidget* {
+        if (id != PaneId::Music)
+            return nullptr;
+        view = new QWebEngineView;
+        view->load(QUrl(server.url("/red")));
+        return view;
+    };
+    frmMain* w = open();
+    DockingPane* music = w->dockingPanes()->FindPane(PaneId::Music);
+    auto redInside = [&](QWidget* area) {
+        const QImage shot = w->grab().toImage();
+        const QRect r(view->mapTo(w, QPoint(0, 0)), view->size());
+        return area->isVisible() && r.height() > 20 && isRed(shot.pixelColor(r.center()));
+    };
+
+    QTest::mouseClick(music->tab(), Qt::LeftButton);
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return redInside(music->panel()); }, 30000)) << "the page never showed";
+    // Docked, back on the strip, out again: the same page, loaded once, drawn each time.
+    QTest::mouseClick(music->caption()->pinButton(), Qt::LeftButton);
+    ASSERT_FALSE(music->IsHidden());
+    EXPECT_TRUE(waitUntil([&] { return redInside(music->dockWidget()); }, 10000));
+    QTest::mouseClick(music->caption()->pinButton(), Qt::LeftButton);
+    ASSERT_TRUE(music->IsHidden());
+    QTest::mouseClick(music->tab(), Qt::LeftButton);
+    EXPECT_TRUE(waitUntil([&] { return redInside(music->panel()); }, 10000));
+    EXPECT_EQ(music->Handle(), view);
+    EXPECT_EQ(server.requestsFor("/red").size(), 1);
+}
