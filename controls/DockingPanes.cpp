@@ -883,7 +883,8 @@ bool DockingPaneManager::eventFilter(QObject* watched, QEvent* event) {
         if (DockingPane* pane = paneOfDock(watched); pane && !mBusy && !pane->mAutoHidden) {
             QPointer<DockingPane> later = pane;
             QTimer::singleShot(0, this, [later] {
-                if (later && !later->IsHidden() && later->dockWidget() && later->dockWidget()->isHidden())
+                if (later && !later->mAutoHidden && !later->mClosed && later->mDock &&
+                    later->mDock->isHidden())
                     later->Hide();
             });
         }

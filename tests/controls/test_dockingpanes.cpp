@@ -593,6 +593,14 @@ TEST_F(DockingPanesTest, PinDocksASlidOutPaneAndCloseSendsItBackWithTheSameConte
     EXPECT_TRUE(mail->IsHidden());
     EXPECT_NE(mail->tab(), nullptr);
     EXPECT_EQ(mail->Handle(), content.data());
+
+    // A frame hidden behind the manager's back still leaves a tab to come back from.
+    mail->Select();
+    ASSERT_EQ(mail->tab(), nullptr);
+    mail->dockWidget()->hide();
+    ASSERT_TRUE(waitUntil([&] { return mail->tab() != nullptr; }, 3000));
+    EXPECT_TRUE(mail->IsHidden());
+    EXPECT_EQ(mail->Handle(), content.data());
 }
 
 TEST_F(DockingPanesTest, PanesTabbedTogetherHideAndComeBackAsAGroup) {
