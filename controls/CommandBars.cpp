@@ -1,6 +1,7 @@
 #include "controls/CommandBars.h"
 
 #include "controls/IconStore.h"
+#include "controls/MenuBarAccessible.h"
 #include "controls/StatusBar.h"
 
 #include <QComboBox>
@@ -516,8 +517,10 @@ void CommandBar::relayoutCorner(const QList<CommandBarControl*>& controls) {
     for (CommandBarControl* control : controls) {
         auto* button = new QToolButton(corner);
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Reachable with the Tab key and announced by its caption, like any other button.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setDefaultAction(control->mAction);
+        button->setAccessibleName(withoutMnemonics(control->mCaption));
         layout->addWidget(button);
     }
     bar->setCornerWidget(corner, Qt::TopRightCorner);
@@ -539,6 +542,8 @@ void CommandBar::updateButtons() {
                 ? CommandBarControl::StyleIconAndCaption
                 : control->mStyle;
         button->setToolButtonStyle(toolButtonStyle(style, hasIcon));
+        if (mKind == MenuBar)
+            button->setAccessibleName(withoutMnemonics(control->mCaption));
         if (control->mPopup)
             button->setPopupMode(popupMode(control->mType));
     }
@@ -608,6 +613,9 @@ void CommandBars::applyFont(QWidget* widget) const {
 CommandBar* CommandBars::ActiveMenuBar() {
     if (!mMenuBar) {
         QMenuBar* bar = mWindow->menuBar();
+        // The right-aligned buttons sit in the bar's corner, where assistive technology would
+        // not look for them.
+        MenuBarAccessible::Use(bar);
         mMenuBar = new CommandBar(this, CommandBar::MenuBar, QStringLiteral("Menu Bar"), bar);
         applyFont(bar);
     }

@@ -1,17 +1,27 @@
+#include "controls/AutoHideFrame.h"
+#include "controls/AutoHidePanel.h"
+#include "controls/AutoHideStrip.h"
+#include "controls/AutoHideTab.h"
 #include "controls/DockingPanes.h"
 #include "controls/IconStore.h"
+#include "controls/PaneCaption.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
 #include <QTabBar>
 #include <QTest>
+#include <QToolButton>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+
+#include "LocalHttpServer.h"
 
 #include <map>
 #include <memory>
@@ -51,7 +61,9 @@ class DockingPanesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         window = std::make_unique<QMainWindow>();
-        window->setCentralWidget(new QWidget);
+        workspace = new QWidget;
+        editor = new QLineEdit(workspace);
+        window->setCentralWidget(workspace);
         window->resize(1400, 1000);
         icons.SetIcon(196, solidIcon(Qt::red));
         icons.SetIcon(400, solidIcon(Qt::green));
@@ -80,6 +92,8 @@ protected:
     void showWindow() {
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         QApplication::processEvents();
     }
 
@@ -118,8 +132,15 @@ protected:
         return panes;
     }
 
+    // The workspace's rectangle in window coordinates.
+    QRect workspaceInWindow() const {
+        return QRect(workspace->mapTo(window.get(), QPoint(0, 0)), workspace->size());
+    }
+
     IconStore icons;
     std::unique_ptr<QMainWindow> window;
+    QWidget* workspace = nullptr;
+    QLineEdit* editor = nullptr;
     DockingPaneManager* manager = nullptr;
     std::vector<Report> reports;
     bool attachContent = true;
@@ -256,7 +277,11 @@ TEST_F(DockingPanesTest, ClosingThatIsNotCancelledRemovesThePane) {
     EXPECT_TRUE(pane->IsClosed());
     EXPECT_EQ(manager->FindPane(421), nullptr);
     EXPECT_EQ(manager->Panes(), QList<DockingPane*>{keep});
-    EXPECT_FALSE(manager->SaveStateToString().contains("Id=\"421\""));
+    // The layout remembers it as closed, once.
+    const auto closed = paneElements(manager->SaveStateToString());
+    ASSERT_EQ(closed.size(), 3u);
+    EXPECT_EQ(closed[1].at("Id"), "421");
+    EXPECT_EQ(closed[1].at("State"), "closed");
 
     flushDeletes();
     EXPECT_TRUE(dock.isNull());
@@ -397,6 +422,323 @@ TEST_F(DockingPanesTest, LayoutTextChangesWhenAPaneIsHiddenAndBackWhenShown) {
     manager->ShowPane(307);
     QApplication::processEvents();
     EXPECT_EQ(paneElements(manager->SaveStateToString())[1].at("Visible"), "1");
+}
+
+// --- Auto-hidden panes ---
+
+TEST_F(DockingPanesTest, AHiddenPaneSlidesOutFromItsTabOverTheWorkspaceAndBack) {
+    showWindow();
+    manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* mail = manager->CreatePane(307, 200, 160, DockingPaneManager::Top, "邮箱", 300);
+    QPointer<QWidget> content = mail->Handle();
+    mail->Hide();
+    QApplication::processEvents();
+
+    // A tab with the pane's icon and title on the top strip; the pane itself is out of sight.
+    AutoHideTab* tab = mail->tab();
+    ASSERT_NE(tab, nullptr);
+    EXPECT_TRUE(mail->IsHidden());
+    EXPECT_FALSE(mail->IsExpanded());
+    EXPECT_FALSE(mail->dockWidget()->isVisible());
+    EXPECT_TRUE(tab->isVisible());
+    EXPECT_EQ(manager->frame()->strip(Qt::TopDockWidgetArea)->tabs(), QList<AutoHideTab*>{tab});
+    EXPECT_FALSE(manager->frame()->strip(Qt::LeftDockWidgetArea)->isVisible())
+        << "an empty strip takes no room";
+    EXPECT_EQ(tab->accessibleName(), "邮箱");
+    EXPECT_EQ(iconColor(tab->icon()), QColor(Qt::yellow));
+    EXPECT_LE(tab->mapTo(window.get(), QPoint(0, tab->height())).y(), workspaceInWindow().top());
+
+    bool panelShownAtReport = true;
+    QObject::connect(manager, &DockingPaneManager::PaneAction,
+                     [&](DockingPane* pane, DockingPaneManager::Action action, bool*) {
+                         if (pane == mail && action == DockingPaneManager::Expanding)
+                             panelShownAtReport = mail->panel() && mail->panel()->isVisible();
+                     });
+    const QRect workspaceBefore = workspaceInWindow();
+    reports.clear();
+    QTest::mouseClick(tab, Qt::LeftButton);
+    EXPECT_EQ(count(307, "expand"), 1);
+    EXPECT_FALSE(panelShownAtReport) << "the expanding is reported before the pane is shown";
+    EXPECT_TRUE(mail->IsExpanded());
+    EXPECT_TRUE(mail->IsHidden()) << "a slid-out pane is still an auto-hidden one";
+    ASSERT_TRUE(waitUntil([&] { return mail->panel()->height() == 160; }, 3000)) << mail->panel()->height();
+    EXPECT_EQ(mail->Handle(), content.data());
+    EXPECT_TRUE(content->isVisible());
+    // Over the workspace, which has not moved: what lies under a point of the workspace is the pane.
+    EXPECT_EQ(workspaceInWindow(), workspaceBefore);
+    EXPECT_TRUE(mail->panel()->geometry().intersects(workspace->geometry()));
+    const QPoint inside = workspaceBefore.topLeft() + QPoint(workspaceBefore.width() / 2, 60);
+    EXPECT_TRUE(mail->panel()->isAncestorOf(window->childAt(inside)));
+    // The content takes no focus, so the pane's title bar has it.
+    EXPECT_TRUE(mail->panel()->isAncestorOf(QApplication::focusWidget()));
+
+    // The focus moving into the workspace sends the pane back; the tab stays.
+    editor->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return !mail->panel()->isVisible(); }, 3000));
+    EXPECT_FALSE(mail->IsExpanded());
+    EXPECT_TRUE(mail->IsHidden());
+    EXPECT_EQ(mail->tab(), tab);
+    EXPECT_TRUE(tab->isVisible());
+    EXPECT_EQ(mail->Handle(), content.data());
+    EXPECT_EQ(count(307, "expand"), 1);
+
+    // So does a click on the workspace, also while the focus stays where it is.
+    editor->setFocus();
+    QTest::mouseClick(tab, Qt::LeftButton);
+    ASSERT_TRUE(mail->IsExpanded());
+    QTest::mouseClick(workspace, Qt::LeftButton, {}, QPoint(5, workspace->height() - 5));
+    EXPECT_FALSE(mail->IsExpanded());
+    ASSERT_TRUE(waitUntil([&] { return !mail->panel()->isVisible(); }, 3000));
+    EXPECT_EQ(count(307, "expand"), 2);
+    EXPECT_EQ(workspaceInWindow(), workspaceBefore);
+}
+
+TEST_F(DockingPanesTest, StripTabsWorkFromTheKeyboardAndEscapeGivesTheFocusBack) {
+    showWindow();
+    DockingPane* music = manager->CreatePane(430, 200, 150, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* mail = manager->CreatePane(307, 200, 150, DockingPaneManager::Top, "邮箱", 300);
+    auto* login = new QLineEdit;
+    mail->setHandle(login);
+    music->Hide();
+    mail->Hide();
+    editor->setFocus();
+    QApplication::processEvents();
+
+    // The Tab key reaches every strip tab.
+    QList<QWidget*> reached;
+    for (int i = 0; i < 40 && !reached.contains(mail->tab()); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget();
+    }
+    EXPECT_TRUE(reached.contains(music->tab()));
+    ASSERT_EQ(QApplication::focusWidget(), mail->tab());
+
+    // Space opens the pane with the focus in its content; Escape sends it back and the focus
+    // returns to the tab.
+    QTest::keyClick(mail->tab(), Qt::Key_Space);
+    ASSERT_TRUE(mail->IsExpanded());
+    EXPECT_EQ(QApplication::focusWidget(), login);
+    QTest::keyClick(login, Qt::Key_Escape);
+    EXPECT_FALSE(mail->IsExpanded());
+    EXPECT_EQ(QApplication::focusWidget(), mail->tab());
+    ASSERT_TRUE(waitUntil([&] { return !mail->panel()->isVisible(); }, 3000));
+
+    // Enter opens it too; the focus given back after a mouse opening is where the user was.
+    QTest::keyClick(mail->tab(), Qt::Key_Return);
+    EXPECT_TRUE(mail->IsExpanded());
+    QTest::keyClick(login, Qt::Key_Escape);
+    editor->setFocus();
+    QTest::mouseClick(mail->tab(), Qt::LeftButton);
+    EXPECT_EQ(QApplication::focusWidget(), login);
+    QTest::keyClick(login, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+
+    // A screen reader finds each tab in the window as a button named after its pane.
+    QStringList buttons;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        if (!node)
+            return;
+        if (node->role() == QAccessible::Button && node->object() && node->object()->inherits("AutoHideTab"))
+            buttons << node->text(QAccessible::Name);
+        for (int i = 0; i < node->childCount(); ++i)
+            walk(node->child(i));
+    };
+    walk(QAccessible::queryAccessibleInterface(window.get()));
+    EXPECT_EQ(buttons, QStringList({"听歌", "邮箱"}));
+}
+
+TEST_F(DockingPanesTest, PinDocksASlidOutPaneAndCloseSendsItBackWithTheSameContent) {
+    showWindow();
+    DockingPane* mail = manager->CreatePane(307, 200, 120, DockingPaneManager::Top, "邮箱", 300);
+    QPointer<QWidget> content = mail->Handle();
+    mail->Hide();
+    reports.clear();
+    QTest::mouseClick(mail->tab(), Qt::LeftButton);
+    ASSERT_TRUE(mail->IsExpanded());
+    PaneCaption* caption = mail->caption();
+    EXPECT_EQ(caption->pinButton()->accessibleName(), "停靠");
+    EXPECT_EQ(caption->closeButton()->accessibleName(), "关闭");
+
+    QTest::mouseClick(caption->pinButton(), Qt::LeftButton);
+    EXPECT_FALSE(mail->IsHidden());
+    EXPECT_FALSE(mail->IsExpanded());
+    EXPECT_EQ(mail->tab(), nullptr);
+    EXPECT_TRUE(mail->dockWidget()->isVisible());
+    EXPECT_EQ(window->dockWidgetArea(mail->dockWidget()), Qt::TopDockWidgetArea);
+    EXPECT_EQ(mail->dockWidget()->widget(), content.data());
+    EXPECT_EQ(caption->pinButton()->accessibleName(), "自动隐藏");
+    EXPECT_FALSE(manager->frame()->strip(Qt::TopDockWidgetArea)->isVisible());
+    EXPECT_EQ(count(307, "expand"), 1) << "a pane already on the screen is not shown anew";
+    EXPECT_NEAR(mail->dockWidget()->height(), 120, 2) << "docks with the size it slid out with";
+
+    // Its close button: the closing is reported, the owner hides it, and it is back on the strip.
+    QTest::mouseClick(caption->closeButton(), Qt::LeftButton);
+    EXPECT_EQ(count(307, "close"), 1);
+    EXPECT_FALSE(mail->IsClosed());
+    EXPECT_TRUE(mail->IsHidden());
+    ASSERT_NE(mail->tab(), nullptr);
+    ASSERT_FALSE(content.isNull());
+    EXPECT_EQ(mail->Handle(), content.data());
+    EXPECT_EQ(mail->dockWidget()->widget(), content.data());
+    EXPECT_EQ(caption->pinButton()->accessibleName(), "停靠");
+
+    // Closing the slid-out pane slides it back; the docked pane's own pin sends it to the strip.
+    QTest::mouseClick(mail->tab(), Qt::LeftButton);
+    QTest::mouseClick(caption->closeButton(), Qt::LeftButton);
+    EXPECT_FALSE(mail->IsExpanded());
+    EXPECT_NE(mail->tab(), nullptr);
+    mail->Select();
+    ASSERT_FALSE(mail->IsHidden());
+    QTest::mouseClick(caption->pinButton(), Qt::LeftButton);
+    EXPECT_TRUE(mail->IsHidden());
+    EXPECT_NE(mail->tab(), nullptr);
+    EXPECT_EQ(mail->Handle(), content.data());
+
+    // A frame hidden behind the manager's back still leaves a tab to come back from.
+    mail->Select();
+    ASSERT_EQ(mail->tab(), nullptr);
+    mail->dockWidget()->hide();
+    ASSERT_TRUE(waitUntil([&] { return mail->tab() != nullptr; }, 3000));
+    EXPECT_TRUE(mail->IsHidden());
+    EXPECT_EQ(mail->Handle(), content.data());
+}
+
+TEST_F(DockingPanesTest, PanesTabbedTogetherHideAndComeBackAsAGroup) {
+    showWindow();
+    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    manager->AttachPane(ent, nav);
+    nav->Select();
+    QPointer<QWidget> navContent = nav->Handle();
+    QPointer<QWidget> entContent = ent->Handle();
+    reports.clear();
+
+    nav->Hide();
+    EXPECT_TRUE(nav->IsHidden());
+    EXPECT_TRUE(ent->IsHidden());
+    AutoHideStrip* left = manager->frame()->strip(Qt::LeftDockWidgetArea);
+    ASSERT_NE(nav->tab(), nullptr);
+    ASSERT_NE(ent->tab(), nullptr);
+    EXPECT_EQ(left->tabs(), (QList<AutoHideTab*>{nav->tab(), ent->tab()})) << "in the frame's tab order";
+    EXPECT_TRUE(left->isVisible());
+    EXPECT_GT(nav->tab()->height(), nav->tab()->width()) << "side tabs stand along the strip";
+
+    // One of the group slides out alone.
+    QTest::mouseClick(ent->tab(), Qt::LeftButton);
+    EXPECT_TRUE(ent->IsExpanded());
+    EXPECT_FALSE(nav->panel()->isVisible());
+
+    // Pinning it docks the whole group again, the pinned one in front.
+    QTest::mouseClick(ent->caption()->pinButton(), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_FALSE(nav->IsHidden());
+    EXPECT_FALSE(ent->IsHidden());
+    EXPECT_FALSE(left->isVisible());
+    EXPECT_EQ(window->tabifiedDockWidgets(nav->dockWidget()), QList<QDockWidget*>{ent->dockWidget()});
+    QTabBar* bar = tabBarShowing(window.get(), "导航");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->tabText(bar->currentIndex()), "娱乐");
+    EXPECT_EQ(nav->Handle(), navContent.data());
+    EXPECT_EQ(ent->Handle(), entContent.data());
+    EXPECT_EQ(count(410, "expand"), 1) << "the slid-out pane was on the screen already";
+    EXPECT_EQ(count(400, "expand"), 1) << "its partner is announced as it comes back";
+
+    // The close button of the group's frame: the owner hides the closing pane, and its group goes.
+    QTest::mouseClick(ent->caption()->closeButton(), Qt::LeftButton);
+    EXPECT_EQ(count(410, "close"), 1);
+    EXPECT_TRUE(nav->IsHidden());
+    EXPECT_TRUE(ent->IsHidden());
+    EXPECT_EQ(left->tabs().size(), 2);
+}
+
+TEST_F(DockingPanesTest, RestingThePointerOnATabSlidesThePaneOutUntilThePointerLeaves) {
+    manager->SetHoverDelay(50);
+    showWindow();
+    DockingPane* mail = manager->CreatePane(307, 200, 120, DockingPaneManager::Top, "邮箱", 300);
+    mail->Hide();
+    editor->setFocus();
+    QApplication::processEvents();
+    QTest::mouseMove(mail->tab(), mail->tab()->rect().center());
+    ASSERT_TRUE(waitUntil([&] { return mail->IsExpanded(); }, 3000));
+    EXPECT_EQ(QApplication::focusWidget(), editor) << "pointing does not take the focus";
+    EXPECT_EQ(count(307, "expand"), 2);
+    QTest::mouseMove(workspace, QPoint(5, workspace->height() - 5));
+    ASSERT_TRUE(waitUntil([&] { return !mail->IsExpanded(); }, 3000));
+    EXPECT_TRUE(mail->IsHidden());
+}
+
+// --- Layout text of auto-hidden, docked and closed panes ---
+
+TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
+    std::map<int, bool> keepOnClose{{421, false}};
+    QObject::connect(manager, &DockingPaneManager::PaneAction,
+                     [&](DockingPane* pane, DockingPaneManager::Action action, bool* cancel) {
+                         // The advanced pane really closes; the handler of the fixture hid it already.
+                         if (action == DockingPaneManager::Closing && keepOnClose.count(pane->Id()))
+                             *cancel = false;
+                     });
+    hideOnClose = true;
+    showWindow();
+    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* music = manager->CreatePane(430, 200, 300, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* mail = manager->CreatePane(307, 200, 80, DockingPaneManager::Top, "邮箱", 300);
+    manager->AttachPane(ent, nav);
+    nav->Select();
+    music->Hide();
+    QApplication::processEvents();
+    const QString saved = manager->SaveStateToString();
+    const auto panes = paneElements(saved);
+    ASSERT_EQ(panes.size(), 4u);
+    std::map<QString, QString> state;
+    for (const auto& p : panes)
+        state[p.at("Id")] = p.at("State");
+    EXPECT_EQ(state["400"], "docked");
+    EXPECT_EQ(state["410"], "docked");
+    EXPECT_EQ(state["430"], "autohide");
+    EXPECT_EQ(state["307"], "docked");
+    // Top frames side by side share one height.
+    EXPECT_EQ(panes[2].at("Size"), panes[3].at("Size"));
+
+    // Everything changed: the group and the mail pane go to their strips, music docks.
+    nav->Hide();
+    mail->Hide();
+    music->Select();
+    QApplication::processEvents();
+    ASSERT_NE(manager->SaveStateToString(), saved);
+
+    ASSERT_TRUE(manager->LoadStateFromString(saved));
+    QApplication::processEvents();
+    EXPECT_EQ(manager->SaveStateToString(), saved);
+    EXPECT_FALSE(nav->IsHidden());
+    EXPECT_FALSE(ent->IsHidden());
+    EXPECT_EQ(window->tabifiedDockWidgets(nav->dockWidget()), QList<QDockWidget*>{ent->dockWidget()});
+    EXPECT_TRUE(music->IsHidden());
+    ASSERT_NE(music->tab(), nullptr);
+    EXPECT_TRUE(music->tab()->isVisible());
+    EXPECT_FALSE(mail->IsHidden());
+    EXPECT_EQ(mail->tab(), nullptr);
+
+    // A group on its strip and a closed pane come back the same way.
+    nav->Hide();
+    manager->CreatePane(421, 200, 140, DockingPaneManager::Top, "超级搜索", 1080)->Close();
+    QApplication::processEvents();
+    const QString second = manager->SaveStateToString();
+    EXPECT_TRUE(second.contains("Id=\"421\" Title=\"超级搜索\" Side=\"top\" State=\"closed\""))
+        << second.toStdString();
+    ent->Select();
+    music->Select();
+    ASSERT_TRUE(manager->LoadStateFromString(second));
+    QApplication::processEvents();
+    EXPECT_EQ(manager->SaveStateToString(), second);
+    EXPECT_EQ(manager->frame()->strip(Qt::LeftDockWidgetArea)->tabs(),
+              (QList<AutoHideTab*>{nav->tab(), ent->tab()}));
+
+    // Text that is no layout changes nothing.
+    EXPECT_FALSE(manager->LoadStateFromString("<other/>"));
+    EXPECT_FALSE(manager->LoadStateFromString("<DockingPaneLayout><Pane Id=\"400\" State=\"gone\" "
+                                              "Side=\"left\"/></DockingPaneLayout>"));
+    EXPECT_EQ(manager->SaveStateToString(), second);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "controls/AutoHideTab.h"
 #include "controls/CommandBars.h"
 #include "controls/DockingPanes.h"
 #include "controls/IconStore.h"
@@ -208,7 +209,9 @@ TEST_F(MainWindowTest, PanesAreCreatedInOrderAndArrangedByDefault) {
     EXPECT_EQ(panes->FindPane(460)->Title(), "社区");
     EXPECT_EQ(panes->FindPane(456)->IconId(), 1083);
     EXPECT_EQ(w->dockWidgetArea(panes->FindPane(400)->dockWidget()), Qt::LeftDockWidgetArea);
-    EXPECT_EQ(w->dockWidgetArea(panes->FindPane(307)->dockWidget()), Qt::TopDockWidgetArea);
+    // An auto-hidden pane is out of the window's dock layout; its tab shows its side.
+    ASSERT_NE(panes->FindPane(307)->tab(), nullptr);
+    EXPECT_EQ(panes->FindPane(307)->tab()->area(), Qt::TopDockWidgetArea);
 
     // Entertainment and navigation share one frame, navigation in front; the top panes are hidden.
     EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(400)->dockWidget())
