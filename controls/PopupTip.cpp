@@ -1,6 +1,7 @@
 #include "controls/PopupTip.h"
 
 #include <QLabel>
+#include <QPainter>
 
 PopupTip::PopupTip(QWidget* parent) : QFrame(parent, Qt::ToolTip | Qt::FramelessWindowHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -16,8 +17,9 @@ PopupTip::PopupTip(QWidget* parent) : QFrame(parent, Qt::ToolTip | Qt::Frameless
 
 void PopupTip::SetBackground(const QRect& rect, const QColor& background, const QColor& border) {
     setFixedSize(rect.size());
-    setStyleSheet(QStringLiteral("PopupTip { background-color: %1; border: 1px solid %2; }")
-                      .arg(background.name(), border.name()));
+    mBackground = background;
+    mBorder = border;
+    update();
 }
 
 void PopupTip::SetTextItem(const QRect& rect, int pointSize) {
@@ -33,6 +35,13 @@ void PopupTip::SetText(const QString& text) {
 
 QString PopupTip::Text() const {
     return mText->text();
+}
+
+void PopupTip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), mBackground);
+    painter.setPen(mBorder);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void PopupTip::ShowAt(const QPoint& globalPos) {

@@ -24,6 +24,11 @@ public:
     void Close() { hide(); }
     bool IsShown() const { return isVisible(); }
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     QLabel* mText = nullptr;
+    QColor mBackground = QColor(255, 255, 225);
+    QColor mBorder = QColor(0, 0, 0);
 };

@@ -3,9 +3,86 @@
 #include "controls/IconStore.h"
 
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
+
+namespace {
+
+// A node of the tree: its key, tag, icon number and own image live in the node itself rather
+// than in the item's list of role values, which makes long lists several times cheaper to build.
+// The image shown is the node's own image when it has one, else the store's image of its number.
+class TreeNode final : public QTreeWidgetItem {
+public:
+    TreeNode(const QString& key, const QString& text, int iconNumber, const QVariant& tag)
+        : QTreeWidgetItem(UserType), mKey(key), mTag(tag), mIconNumber(iconNumber) {
+        setText(0, text);
+    }
+
+    QVariant data(int column, int role) const override {
+        if (column == 0) {
+            switch (role) {
+            case TreeView::KeyRole:
+                return mKey;
+            case TreeView::TagRole:
+                return mTag;
+            case TreeView::IconNumberRole:
+                return mIconNumber;
+            case Qt::DecorationRole:
+                if (!mImage.isNull())
+                    return mImage;
+                if (auto* view = qobject_cast<TreeView*>(treeWidget()); view && view->Icons())
+                    return view->Icons()->icon(mIconNumber);
+                return QVariant();
+            default:
+                break;
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant& value) override {
+        if (column == 0) {
+            switch (role) {
+            case TreeView::KeyRole:
+                mKey = value.toString();
+                return;
+            case TreeView::TagRole:
+                mTag = value;
+                emitDataChanged();
+                return;
+            case TreeView::IconNumberRole:
+                // A new number shows the store's image, in place of any image of its own.
+                mIconNumber = value.toInt();
+                mImage = QIcon();
+                emitDataChanged();
+                return;
+            case Qt::DecorationRole:
+                mImage = value.value<QIcon>();
+                emitDataChanged();
+                return;
+            default:
+                break;
+            }
+        }
+        QTreeWidgetItem::setData(column, role, value);
+    }
+
+    QTreeWidgetItem* clone() const override {
+        auto* copy = new TreeNode(mKey, text(0), mIconNumber, mTag);
+        copy->mImage = mImage;
+        return copy;
+    }
+
+private:
+    QString mKey;
+    QVariant mTag;
+    int mIconNumber;
+    QIcon mImage;
+};
+
+} // namespace
 
 TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
@@ -13,19 +90,29 @@ TreeView::TreeView(QWidget* parent) : QTreeWidget(parent) {
     setUniformRowHeights(true);
     setMouseTracking(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Narrow panes scroll sideways instead of cutting the texts short.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    header()->setResizeContentsPrecision(0);
     connect(this, &QTreeWidget::itemExpanded, this, &TreeView::Expand);
     connect(this, &QTreeWidget::itemCollapsed, this, &TreeView::Collapse);
 }
 
+QTreeWidgetItem* TreeView::NewNode(const QString& key, const QString& text, int iconNumber,
+                                   const QVariant& tag) const {
+    return new TreeNode(key, text, iconNumber, tag);
+}
+
+void TreeView::AddNodes(QTreeWidgetItem* parent, const QList<QTreeWidgetItem*>& nodes) {
+    if (parent)
+        parent->addChildren(nodes);
+    else
+        addTopLevelItems(nodes);
+}
+
 QTreeWidgetItem* TreeView::AddNode(QTreeWidgetItem* parent, const QString& key, const QString& text,
                                    int iconNumber, const QVariant& tag) {
-    auto* node = new QTreeWidgetItem;
-    node->setText(0, text);
-    node->setData(0, KeyRole, key);
-    node->setData(0, TagRole, tag);
-    node->setData(0, IconNumberRole, iconNumber);
-    if (mIcons)
-        node->setIcon(0, mIcons->icon(iconNumber));
+    QTreeWidgetItem* node = NewNode(key, text, iconNumber, tag);
     if (parent)
         parent->addChild(node);
     else
@@ -49,7 +136,8 @@ void TreeView::SetIconNumber(QTreeWidgetItem* node, int iconNumber) {
     if (!node)
         return;
     node->setData(0, IconNumberRole, iconNumber);
-    if (mIcons)
+    // A node of another kind keeps its image in the item itself.
+    if (node->type() != QTreeWidgetItem::UserType && mIcons)
         node->setIcon(0, mIcons->icon(iconNumber));
 }
 

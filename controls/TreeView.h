@@ -28,10 +28,15 @@ public:
     // null.
     QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& key, const QString& text, int iconNumber,
                              const QVariant& tag = QVariant());
+    // A node not yet in the tree, and the insertion of many nodes at once (much faster than one by
+    // one for long lists): as last children of `parent`, or top-level nodes when it is null.
+    QTreeWidgetItem* NewNode(const QString& key, const QString& text, int iconNumber,
+                             const QVariant& tag = QVariant()) const;
+    void AddNodes(QTreeWidgetItem* parent, const QList<QTreeWidgetItem*>& nodes);
     static QString Key(const QTreeWidgetItem* node);
     static QVariant Tag(const QTreeWidgetItem* node);
     static int IconNumber(const QTreeWidgetItem* node);
-    // Shows the store's image of that number on the node.
+    // Shows the store's image of that number on the node (in place of an image of its own).
     void SetIconNumber(QTreeWidgetItem* node, int iconNumber);
     // Shows an image that is not in the store (a site's own icon); the node keeps its number.
     static void SetNodeImage(QTreeWidgetItem* node, const QIcon& icon);

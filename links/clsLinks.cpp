@@ -10,6 +10,8 @@
 
 void clsLinks::Load(const XmlNode& linksNode) {
     mNode = linksNode;
+    mById.clear();
+    mIndexed = false;
 }
 
 void clsLinks::requireSection() const {
@@ -19,10 +21,26 @@ void clsLinks::requireSection() const {
 
 clsLink clsLinks::getLinkById(const QString& id) const {
     requireSection();
-    // The id is quoted as an XPath literal: ids are data, and a quote in one must not change the
-    // selection.
-    const XmlNode node =
-        mNode.selectSingleNode(QStringLiteral("link[@id=") + XPathLiteral(id) + QLatin1Char(']'));
+    if (!mIndexed) {
+        mIndexed = true;
+        for (const XmlNode& link : mNode.childElements()) {
+            if (link.nodeName() != QLatin1String("link"))
+                continue;
+            const std::optional<QString> linkId = link.attribute(QStringLiteral("id"));
+            if (linkId && !mById.contains(*linkId))
+                mById.insert(*linkId, link);
+        }
+    }
+    XmlNode node;
+    const auto known = mById.constFind(id);
+    // The index holds the links as they were; a link found there is checked to be one still.
+    if (known != mById.constEnd() && known->parentNode() == mNode &&
+        known->getAttribute(QStringLiteral("id")) == id)
+        node = *known;
+    else
+        // The id is quoted as an XPath literal: ids are data, and a quote in one must not change
+        // the selection.
+        node = mNode.selectSingleNode(QStringLiteral("link[@id=") + XPathLiteral(id) + QLatin1Char(']'));
     if (node.isNull())
         throw QvError(QvErrors::ObjectMissing,
                       QStringLiteral("no link with id \"%1\" in the catalogue").arg(id));
@@ -46,18 +64,23 @@ XmlNodeList clsLinks::getLinksXMLNodeListByCategory(const QString& strCategory) 
 clsLinks* LinksOf(clsCommonData* common) {
     if (!common)
         return nullptr;
-    // One catalogue per store. The kept section node holds its document, so a store that was
-    // reloaded (or a new store at the address of a released one) never matches an old entry.
-    static std::unordered_map<const clsCommonData*, std::unique_ptr<clsLinks>> catalogues;
-    const XmlNode section =
-        common->XMLNode.isNull() ? XmlNode() : common->XMLNode.selectSingleNode(QStringLiteral("links"));
-    auto& entry = catalogues[common];
-    if (!entry || entry->XMLNode() != section || entry->Parent != common) {
-        entry = std::make_unique<clsLinks>();
-        entry->Parent = common;
-        entry->Load(section);
+    // One catalogue per store and document. The kept root element holds its document, so a store
+    // that was reloaded (or a new store at the address of a released one) never matches an old
+    // entry.
+    struct Entry {
+        XmlNode root;
+        std::unique_ptr<clsLinks> links;
+    };
+    static std::unordered_map<const clsCommonData*, Entry> catalogues;
+    Entry& entry = catalogues[common];
+    if (!entry.links || entry.root != common->XMLNode) {
+        entry.root = common->XMLNode;
+        entry.links = std::make_unique<clsLinks>();
+        entry.links->Parent = common;
+        entry.links->Load(
+            common->XMLNode.isNull() ? XmlNode() : common->XMLNode.selectSingleNode(QStringLiteral("links")));
     }
-    return entry.get();
+    return entry.links.get();
 }
 
 clsLinks* ProgramLinks() {

@@ -2,6 +2,7 @@
 #include "core/XmlDocument.h"
 #include "links/clsLink.h"
 
+#include <QHash>
 #include <QString>
 
 class clsCommonData;
@@ -28,6 +29,10 @@ private:
     void requireSection() const;
 
     XmlNode mNode;
+    // The first link of each id, made on the first look-up: the trees look up every site they
+    // show, and a selection per site costs more than the whole tree.
+    mutable QHash<QString, XmlNode> mById;
+    mutable bool mIndexed = false;
 };
 
 // The catalogue of a common data store: created and loaded with the store's `links` section on

@@ -171,7 +171,7 @@ void clsNavigate::clickFavorites(QTreeWidgetItem* node) {
         if (icon == modFavorites::FolderIcon || icon == modFavorites::OpenFolderIcon) {
             modFavorites::FillTreeNode(TreeView::Tag(node).toString(), mTree, node);
         } else {
-            const QString address = TreeView::Tag(node).toString();
+            const QString address = modFavorites::NodeAddress(node);
             if (!address.isEmpty())
                 cltWebPage::Global()->Add(address);
         }

@@ -186,6 +186,27 @@ void frmSNS::openSite(const QString& linkId) {
     if (neighbour)
         mPanes->AttachPane(pane, neighbour);
     pane->Select();
+    // Once the new pane has its place.
+    QTimer::singleShot(0, this, &frmSNS::fitListWidth);
+}
+
+void frmSNS::fitListWidth() {
+    DockingPane* list = mPanes->FindPane(PaneId::SNSList);
+    if (!list || !list->dockWidget() || mPaneOfSite.isEmpty())
+        return;
+    // The list keeps its width; the sites' pages take the rest.
+    QList<QDockWidget*> docks{list->dockWidget()};
+    QList<int> widths{200};
+    if (DockingPane* site = mPanes->FindPane(*mPaneOfSite.constBegin()); site && site->dockWidget()) {
+        docks << site->dockWidget();
+        widths << qMax(200, mInner->width() - 200);
+    }
+    mInner->resizeDocks(docks, widths, Qt::Horizontal);
+}
+
+void frmSNS::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, &frmSNS::fitListWidth);
 }
 
 void frmSNS::onAttachPane(DockingPane* pane) {

@@ -32,7 +32,11 @@ public:
     // Unchecks the site, which closes its page and removes its record.
     void UnCheckLvwSNSList(const QString& linkId);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fitListWidth();
     void fillList();
     void onItemChanged(QListWidgetItem* item);
     void openSite(const QString& linkId);

@@ -2,6 +2,8 @@
 
 #include "controls/TaskDialog.h"
 #include "core/QvIds.h"
+#include "core/modInitial.h"
+#include "platform/PlainMessage.h"
 #include "web/modFavorites.h"
 
 #include <QComboBox>
@@ -11,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 frmAddFavorite::frmAddFavorite(const QString& favoritesRoot, const QString& title, const QString& url,
@@ -104,7 +107,24 @@ void frmAddFavorite::accept() {
     mError->show();
 }
 
+bool frmAddFavorite::CanBeFavorite(const QString& url) {
+    const QUrl address(url.trimmed());
+    if (url.trimmed().isEmpty() || !address.isValid() || address.scheme().isEmpty())
+        return false;
+    const QString scheme = address.scheme().toLower();
+    if (scheme == QLatin1String("about") || scheme == QLatin1String("data") ||
+        scheme == QLatin1String("javascript"))
+        return false;
+    // The program's own pages are written into its data folder's address; they are no sites.
+    const QUrl inner = QUrl::fromLocalFile(modInitial::AppPath() + QStringLiteral("/Data/"));
+    return !(address.isLocalFile() && address.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) == inner);
+}
+
 QString frmAddFavorite::AddFavorite(QWidget* parent, const QString& title, const QString& url) {
+    if (!CanBeFavorite(url)) {
+        ShowPlainMessage(QStringLiteral("这个网页不能添加到收藏夹。"));
+        return QString();
+    }
     QString root;
     if (!modFavorites::FavoritesFolder(root))
         return QString();

@@ -16,8 +16,11 @@ public:
                    QWidget* parent = nullptr);
 
     // Shows the dialog for the page and returns the path of the written shortcut, or empty when
-    // the user cancelled or there is no favorites folder.
+    // the user cancelled or there is no favorites folder. A page that is no site (a blank page,
+    // the program's own pages, a data: or script address) is refused with a message.
     static QString AddFavorite(QWidget* parent, const QString& title, const QString& url);
+
+    static bool CanBeFavorite(const QString& url);
 
     // The written file after the dialog was accepted.
     QString WrittenPath() const { return mWritten; }

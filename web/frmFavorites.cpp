@@ -38,7 +38,7 @@ void frmFavorites::onClick() {
         node->setExpanded(true);
         return;
     }
-    const QString address = TreeView::Tag(node).toString();
+    const QString address = modFavorites::NodeAddress(node);
     if (!address.isEmpty())
         cltWebPage::Global()->Add(address);
 }

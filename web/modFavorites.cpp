@@ -7,6 +7,7 @@
 #include "core/cRegistry.h"
 #include "core/modInitial.h"
 #include "platform/AnsiCodec.h"
+#include "platform/FolderListing.h"
 #include "web/modSiteIcons.h"
 
 #include <QCollator>
@@ -15,11 +16,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QTimer>
 
 #include <algorithm>
+#include <vector>
 
 namespace modFavorites {
 namespace {
@@ -36,9 +41,15 @@ int& keyCounter() {
     return counter;
 }
 
+// By name without regard to case, as Windows lists a folder.
 void sortNames(QStringList& names) {
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(names.size());
+    for (const QString& name : std::as_const(names))
+        keyed.emplace_back(name.toCaseFolded(), name);
+    std::sort(keyed.begin(), keyed.end());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        names[i] = keyed[size_t(i)].second;
 }
 
 QString decodeShortcutText(const QByteArray& bytes) {
@@ -119,18 +130,12 @@ Shortcut ReadShortcut(const QString& file) {
 
 Listing ListFolder(const QString& folder) {
     Listing listing;
-    QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists())
+    QStringList files;
+    if (folder.isEmpty() || !FolderListing::List(folder, listing.folders, files))
         return listing;
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden, QDir::NoSort);
-    for (const QFileInfo& entry : entries) {
-        if (entry.isDir()) {
-            listing.folders << entry.fileName();
-        } else if (entry.fileName().endsWith(QLatin1String(kSuffix), Qt::CaseInsensitive) &&
-                   entry.fileName().size() > int(qstrlen(kSuffix))) {
-            listing.shortcuts << entry.fileName();
-        }
+    for (const QString& name : std::as_const(files)) {
+        if (name.size() > int(qstrlen(kSuffix)) && name.endsWith(QLatin1String(kSuffix), Qt::CaseInsensitive))
+            listing.shortcuts << name;
     }
     sortNames(listing.folders);
     sortNames(listing.shortcuts);
@@ -151,26 +156,86 @@ int NextKeyNumber() {
     return ++keyCounter();
 }
 
+namespace {
+
+// The shortcut file of a favorites node whose file has not been read yet.
+constexpr int kPendingFileRole = Qt::UserRole + 20;
+// Files read per turn of the event loop.
+constexpr int kReadBatch = 64;
+
+void readNode(QTreeWidgetItem* node) {
+    const QString file = node->data(0, kPendingFileRole).toString();
+    node->setData(0, kPendingFileRole, QVariant());
+    const Shortcut shortcut = ReadShortcut(file);
+    node->setData(0, TreeView::TagRole, shortcut.url);
+    const QIcon icon = modSiteIcons::Lookup(shortcut.iconFile, shortcut.url);
+    if (!icon.isNull())
+        TreeView::SetNodeImage(node, icon);
+}
+
+// Reads the pending shortcuts among the children of `parent` (the top level when it is invalid),
+// a batch per turn of the event loop, from child `next` on.
+void readPending(QPointer<TreeView> tree, QPersistentModelIndex parent, bool topLevel, int next) {
+    if (!tree)
+        return;
+    QTreeWidgetItem* folder = topLevel ? tree->invisibleRootItem() : tree->NodeAt(parent);
+    if (!folder)
+        return;
+    int done = 0;
+    for (; next < folder->childCount() && done < kReadBatch; ++next) {
+        QTreeWidgetItem* node = folder->child(next);
+        if (IsPending(node)) {
+            readNode(node);
+            ++done;
+        }
+    }
+    if (next < folder->childCount())
+        QTimer::singleShot(0, tree,
+                           [tree, parent, topLevel, next] { readPending(tree, parent, topLevel, next); });
+}
+
+} // namespace
+
 int FillTreeNode(const QString& folder, TreeView* tree, QTreeWidgetItem* node) {
     if (!tree)
         return 0;
     const Listing listing = ListFolder(folder);
-    const QDir dir(folder);
-    int added = 0;
-    for (const QString& name : listing.folders) {
-        tree->AddNode(node, QStringLiteral("F%1").arg(NextKeyNumber()), name, FolderIcon, dir.filePath(name));
-        ++added;
-    }
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    QList<QTreeWidgetItem*> nodes;
+    nodes.reserve(listing.folders.size() + listing.shortcuts.size());
+    for (const QString& name : listing.folders)
+        nodes << tree->NewNode(QLatin1Char('F') + QString::number(NextKeyNumber()), name, FolderIcon,
+                               base + name);
+    const qsizetype firstShortcut = nodes.size();
     for (const QString& name : listing.shortcuts) {
-        const Shortcut shortcut = ReadShortcut(dir.filePath(name));
-        QTreeWidgetItem* item = tree->AddNode(node, QStringLiteral("F%1").arg(NextKeyNumber()),
-                                              ShortcutCaption(name), SiteIcon, shortcut.url);
-        const QIcon icon = modSiteIcons::Lookup(shortcut.iconFile, shortcut.url);
-        if (!icon.isNull())
-            TreeView::SetNodeImage(item, icon);
-        ++added;
+        QTreeWidgetItem* item = tree->NewNode(QLatin1Char('F') + QString::number(NextKeyNumber()),
+                                              ShortcutCaption(name), SiteIcon, QString());
+        item->setData(0, kPendingFileRole, base + name);
+        nodes << item;
     }
-    return added;
+    const int first = node ? node->childCount() : tree->topLevelItemCount();
+    tree->AddNodes(node, nodes);
+    if (firstShortcut < nodes.size()) {
+        QPointer<TreeView> guard(tree);
+        const QPersistentModelIndex parent = tree->PersistentIndex(node);
+        const bool topLevel = node == nullptr;
+        const int start = first + int(firstShortcut);
+        QTimer::singleShot(0, tree,
+                           [guard, parent, topLevel, start] { readPending(guard, parent, topLevel, start); });
+    }
+    return int(nodes.size());
+}
+
+bool IsPending(const QTreeWidgetItem* node) {
+    return node && node->data(0, kPendingFileRole).isValid();
+}
+
+QString NodeAddress(QTreeWidgetItem* node) {
+    if (!node)
+        return QString();
+    if (IsPending(node))
+        readNode(node);
+    return TreeView::Tag(node).toString();
 }
 
 void FillMenu(const QString& folder, CommandBar* menu) {

@@ -57,7 +57,15 @@ int NextKeyNumber();
 // icon 801 and their path as tag, then shortcuts with their address as tag and icon 800, showing
 // the site's own icon when the program has seen it (modSiteIcons). Returns the number of nodes
 // added.
+//
+// The shortcut files are read once the nodes are on screen, a few at a time, so a folder of
+// hundreds of shortcuts shows at once; NodeAddress reads a node's file at once when it is asked
+// before that.
 int FillTreeNode(const QString& folder, TreeView* tree, QTreeWidgetItem* node);
+// The address of a shortcut node (its tag once its file was read); empty for other nodes.
+QString NodeAddress(QTreeWidgetItem* node);
+// True while a shortcut node's file has not been read yet.
+bool IsPending(const QTreeWidgetItem* node);
 
 // Adds the folder's entries to a menu: a submenu 801 per folder (its path as parameter, filled
 // when it opens) and an entry 800 per shortcut (its address as parameter, the site's icon when

@@ -7,6 +7,7 @@
 #include "links/frmEnt.h"
 #include "links/frmNav.h"
 #include "links/modLinkTrees.h"
+#include "web/modFavorites.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -141,6 +142,8 @@ TEST(NavigationTree, FavoritesRootListsFoldersFirstAndFoldersToggle) {
     EXPECT_EQ(TreeView::IconNumber(b), 801);
     EXPECT_EQ(TreeView::Tag(b).toString(), fixture.favoritesFolder() + "/b");
     EXPECT_EQ(a->text(0), "a");
+    // The shortcut's file is read once the nodes are shown, or at once when its address is asked.
+    EXPECT_EQ(modFavorites::NodeAddress(a), "http://a.example/");
     EXPECT_EQ(TreeView::Tag(a).toString(), "http://a.example/");
     EXPECT_EQ(TreeView::IconNumber(a), 800);
     EXPECT_TRUE(TreeView::Key(a).startsWith('F'));

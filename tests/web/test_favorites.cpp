@@ -12,6 +12,7 @@
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
 #include "core/modInitial.h"
+#include "platform/PlainMessage.h"
 #include "platform/RegistryView.h"
 #include "web/cltWebPage.h"
 #include "web/frmAddFavorite.h"
@@ -216,6 +217,17 @@ TEST_F(FavoritesTest, AddFavoriteThroughTheDialogWritesTheShortcut) {
     EXPECT_FALSE(driver.stuck);
     EXPECT_EQ(written, file("Typed.url"));
     EXPECT_EQ(modFavorites::ReadShortcut(written).url, "http://typed.example/");
+
+    // Pages that are no sites are refused before any dialog shows.
+    QStringList messages;
+    SetPlainMessageHandler([&](const QString& text, const QString&) { messages << text; });
+    QTemporaryDir program;
+    modInitial::SetAppPath(program.path());
+    for (const QString& url : {QStringLiteral("about:blank"), QStringLiteral("data:text/html,x"), QString(),
+                               QUrl::fromLocalFile(program.path() + "/Data/").toString()})
+        EXPECT_EQ(frmAddFavorite::AddFavorite(nullptr, "Page", url), QString());
+    SetPlainMessageHandler({});
+    EXPECT_EQ(messages.size(), 4);
 }
 
 TEST_F(FavoritesTest, SiteIconsAreThoseTheProgramHasShownOr800) {
@@ -248,7 +260,12 @@ TEST_F(FavoritesTest, SiteIconsAreThoseTheProgramHasShownOr800) {
     tree.SetIconStore(&icons);
     QTreeWidgetItem* parent = tree.AddNode(nullptr, "P", "parent", 801);
     EXPECT_EQ(modFavorites::FillTreeNode(root, &tree, parent), 3);
+    // The files are read after the nodes are there; until then every shortcut shows 800.
     const qint64 stock = icons.icon(800).pixmap(16).cacheKey();
+    EXPECT_TRUE(modFavorites::IsPending(parent->child(0)));
+    EXPECT_EQ(parent->child(0)->icon(0).pixmap(16).cacheKey(), stock);
+    ASSERT_TRUE(waitUntil([&] { return !modFavorites::IsPending(parent->child(2)); }, 5000));
+    EXPECT_EQ(TreeView::Tag(parent->child(2)).toString(), "http://unknown.invalid/");
     EXPECT_NE(parent->child(0)->icon(0).pixmap(16).cacheKey(), stock);
     EXPECT_NE(parent->child(1)->icon(0).pixmap(16).cacheKey(), stock);
     EXPECT_EQ(parent->child(2)->icon(0).pixmap(16).cacheKey(), stock);
