@@ -15,12 +15,14 @@
 #include "web/modNetworkSettings.h"
 #include "web/modSiteIcons.h"
 
+#include <QChildEvent>
 #include <QEvent>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
 #include <QWebEngineHttpRequest>
@@ -146,6 +148,7 @@ void frmPaneWebPage::buildCommandBars() {
     if (QToolBar* toolBar = mToolBar->toolBar()) {
         toolBar->setMovable(false);
         toolBar->setFloatable(false);
+        toolBar->installEventFilter(this);
     }
     mBack = mToolBar->Add(CommandBarControl::SplitButtonPopup, Cmd::Back, QStringLiteral("后退"));
     mForward = mToolBar->Add(CommandBarControl::SplitButtonPopup, Cmd::Forward, QStringLiteral("前进"));
@@ -180,6 +183,11 @@ void frmPaneWebPage::buildStatusBar() {
 bool frmPaneWebPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mContainer && event->type() == QEvent::Resize && !mClosing && mHost)
         mHost->ResizeWeb(mContainer->rect());
+    // A tool bar's buttons take no focus of their own; in a pane they are reached with Tab.
+    if (event->type() == QEvent::ChildPolished && mToolBar && watched == mToolBar->toolBar()) {
+        if (auto* button = qobject_cast<QToolButton*>(static_cast<QChildEvent*>(event)->child()))
+            button->setFocusPolicy(Qt::TabFocus);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <gtest/gtest.h>
@@ -94,6 +95,14 @@ TEST_F(WebPaneTest, PaneKeepsItsPagesLibraryEntriesPopupsAndHistory) {
     entry->setParameter(server.url("/second"));
     entry->Execute();
     ASSERT_TRUE(waitUntil([&] { return showing(&pane, server.url("/second")); }));
+
+    // Its buttons, the later ones too, are reached with the keyboard.
+    for (int id : {int(Cmd::Refresh), int(Cmd::FavoriteEntry)}) {
+        ASSERT_TRUE(waitUntil([&] { return pane.commandBars()->FindControl(id)->toolButton() != nullptr; }, 2000));
+        ASSERT_TRUE(waitUntil(
+            [&] { return (pane.commandBars()->FindControl(id)->toolButton()->focusPolicy() & Qt::TabFocus) != 0; },
+            2000));
+    }
 
     // The back menu lists the earlier pages, nearest first; an entry goes there.
     CommandBar* back = pane.commandBars()->FindControl(Cmd::Back)->CommandBar();
