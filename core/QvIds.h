@@ -92,6 +92,12 @@ constexpr int AddSoftware = 603; // "添加软件"
 constexpr int RescanSoftware = 700;
 constexpr int OpenProgram = 701; // a program entry: the file is the parameter
 
+// Links: web panes, community panel.
+constexpr int CloseSNSPane = 459; // "关闭" of a community site's pane
+constexpr int MusicLibrary = 431; // "选择音乐库", music pane
+constexpr int NovelLibrary = 441; // "选择小说库", novel pane
+constexpr int VideoLibrary = 451; // the seven group menus of the video pane ("视频门户" ... "直播")
+
 } // namespace Cmd
 
 // Docking panes of the main window.
@@ -106,6 +112,9 @@ constexpr int Novel = 440;          // "小说"
 constexpr int Movie = 450;          // "电影"
 constexpr int Stock = 456;          // "股票"
 constexpr int Community = 460;      // "社区"
+// Panes of the community panel's own pane manager.
+constexpr int SNSList = 461;       // the list of sites
+constexpr int FirstSNSSite = 4601; // the pane of a checked site, numbered on from here
 } // namespace PaneId
 
 // Status-bar panes. The main window's and a browser window's bars are separate, so 100 is the

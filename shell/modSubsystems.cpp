@@ -1,10 +1,20 @@
 #include "shell/modSubsystems.h"
 
+#include "controls/CommandBars.h"
 #include "controls/DockingPanes.h"
+#include "core/QvError.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modInitial.h"
+#include "core/modTools.h"
+#include "links/clsLinks.h"
+#include "links/frmEnt.h"
+#include "links/frmIMMSN.h"
+#include "links/frmNav.h"
+#include "links/frmSNS.h"
+#include "links/modLinkTrees.h"
+#include "links/modPaneCommandbars.h"
 #include "notes/clsPostNotes.h"
 #include "search/frmAdvSearch.h"
 #include "search/frmSearch.h"
@@ -12,10 +22,101 @@
 #include "shell/frmMain.h"
 #include "update/clsOnlineUpdate.h"
 #include "update/modServerRequests.h"
+#include "web/cWebBrowser.h"
 #include "web/cltWebPage.h"
+#include "web/frmAddFavorite.h"
 #include "web/frmBrowser.h"
+#include "web/frmFavorites.h"
+#include "web/frmPaneWebPage.h"
+#include "web/modSiteIcons.h"
+
+#include <QApplication>
 
 namespace modSubsystems {
+namespace {
+
+bool isWebPane(int paneId) {
+    return paneId == PaneId::Music || paneId == PaneId::Novel || paneId == PaneId::Movie ||
+           paneId == PaneId::Stock;
+}
+
+// Links and trees: the navigation and entertainment trees, the community panel, the web panes
+// with their library menus, the link command 580, the MSN window, and the favorites of the
+// browser windows.
+void installLinks(frmMain::Extensions& ext) {
+    auto previousContent = ext.createPaneContent;
+    ext.createPaneContent = [previousContent](int paneId) -> QWidget* {
+        switch (paneId) {
+        case PaneId::Navigation:
+            return new frmNav;
+        case PaneId::Entertainment:
+            return new frmEnt;
+        case PaneId::Community:
+            return new frmSNS;
+        default:
+            break;
+        }
+        if (isWebPane(paneId)) {
+            auto* pane = new frmPaneWebPage;
+            pane->PaneId = paneId;
+            return pane;
+        }
+        return previousContent ? previousContent(paneId) : nullptr;
+    };
+
+    auto previousAttached = ext.paneContentAttached;
+    ext.paneContentAttached = [previousAttached](int paneId, QWidget* content) {
+        if (auto* pane = qobject_cast<frmPaneWebPage*>(content); pane && isWebPane(paneId)) {
+            pane->PaneId = paneId;
+            modPaneCommandbars::AddLibraryMenus(pane, paneId, ProgramLinks());
+            return;
+        }
+        if (previousAttached)
+            previousAttached(paneId, content);
+    };
+
+    auto previousExpanding = ext.paneExpanding;
+    ext.paneExpanding = [previousExpanding](int paneId, QWidget* content) {
+        if (auto* pane = qobject_cast<frmPaneWebPage*>(content); pane && isWebPane(paneId)) {
+            // A pane shows its page from its first display on; later displays keep the page.
+            if (!pane->isAssignedURL())
+                pane->goURL(paneId == PaneId::Stock ? modPaneCommandbars::StockPageAddress(ProgramLinks())
+                                                    : QStringLiteral("about:blank"));
+            return;
+        }
+        if (previousExpanding)
+            previousExpanding(paneId, content);
+    };
+
+    ext.commands[Cmd::OpenLink] = [](CommandBarControl* control) {
+        clsLinks* links = control ? ProgramLinks() : nullptr;
+        if (!links)
+            return;
+        // A broken entry opens nothing; the program goes on.
+        try {
+            links->getLinkById(control->Parameter()).OpenWebPage();
+        } catch (const QvError& e) {
+            modLinkTrees::ReportError(e.number(), e.description(), QStringLiteral("CommandBars_Execute"),
+                                      QStringLiteral("Form frmMain"));
+        }
+    };
+
+    modTools::SetMSNInquiryHandler([] {
+        auto* window = new frmIMMSN(modInitial::gMainWindow);
+        window->show();
+    });
+
+    frmBrowser::SetFavoritesMenuHandler(
+        [](frmBrowser*, CommandBar* menu) { frmFavorites::FillFavoritesMenu(menu); },
+        [](frmBrowser*, CommandBarControl* control) { frmFavorites::RunFavoritesCommand(control); });
+    cWebBrowser::SetAddFavoriteHandler([](const QString& url, const QString& title) {
+        QWidget* parent =
+            QApplication::activeWindow() ? QApplication::activeWindow() : modInitial::gMainWindow.data();
+        frmAddFavorite::AddFavorite(parent, title, url);
+    });
+}
+
+} // namespace
 
 void Install() {
     frmMain::Extensions& ext = frmMain::extensions();
@@ -27,6 +128,9 @@ void Install() {
     ext.commands[Cmd::NewPage] = [](CommandBarControl*) { cltWebPage::Global()->OpenNewPage(); };
     modInitial::AddStartupStep([] {
         cltWebPage* opener = cltWebPage::Global();
+        // The favorites show the icons of the sites the browser windows have shown.
+        QObject::connect(opener, &cltWebPage::windowCreated, opener,
+                         [](frmBrowser* window) { modSiteIcons::Watch(window->page()); });
         opener->CreateFirstWindow();
         opener->initialNewWebPage();
         opener->NewPage(QStringLiteral("rcp"));
@@ -87,6 +191,7 @@ void Install() {
         return previous ? previous(paneId) : nullptr;
     };
     frmBrowser::SetAssistantMenuHandler(&modAssistantPanels::AddAssistantPanels);
+    installLinks(ext);
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.

@@ -1,0 +1,31 @@
+#pragma once
+#include "core/XmlDocument.h"
+
+#include <QString>
+#include <QVariant>
+
+class QTreeWidgetItem;
+
+// What the navigation and entertainment trees share.
+namespace modLinkTrees {
+
+// Icons of layout nodes without an icon of their own.
+constexpr int FolderIcon = 101;
+constexpr int TopLevelSiteIcon = 100;
+constexpr int NestedSiteIcon = 800;
+
+// A layout element as a node's tag, and back (a null node for any other tag).
+QVariant ElementTag(const XmlNode& element);
+XmlNode TagElement(const QTreeWidgetItem* node);
+
+// An icon number attribute: empty or absent gives `fallback`.
+int IconNumber(const QString& text, int fallback);
+// The Boolean texts of the layout: "1"/"0", "true"/"false" (any case) and other whole numbers
+// (non-zero is true). Throws QvError (type mismatch) for anything else.
+bool ParseBoolean(const QString& text);
+
+// Writes "Error <number> (<description>) in 过程 <procedure> of <module>" to the developer log
+// when developer mode is on; never throws.
+void ReportError(int number, const QString& description, const QString& procedure, const QString& module);
+
+} // namespace modLinkTrees
