@@ -15,14 +15,17 @@ RecentShortcutFolder::RecentShortcutFolder(const QString& folder, const QString&
 
 QList<RecentEntry> RecentShortcutFolder::entries() const {
     QList<RecentEntry> result;
+    QHash<QByteArray, Known> known;
     const QByteArray folder = QFile::encodeName(mFolder);
     DIR* dir = opendir(folder.constData());
-    if (!dir)
+    if (!dir) {
+        mKnown.clear();
         return result;
+    }
     const QByteArray suffix = QFile::encodeName(mSuffix);
     struct Found {
         QByteArray name;
-        time_t mtime;
+        Known file;
     };
     std::vector<Found> found;
     const int dirFd = dirfd(dir);
@@ -35,21 +38,35 @@ QList<RecentEntry> RecentShortcutFolder::entries() const {
         struct stat st;
         if (fstatat(dirFd, e->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue;
-        found.push_back({QByteArray(e->d_name, qsizetype(length)), st.st_mtime});
+        Known file;
+        file.device = quint64(st.st_dev);
+        file.inode = quint64(st.st_ino);
+        file.size = qint64(st.st_size);
+        file.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        file.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        file.seconds = qint64(st.st_mtim.tv_sec);
+        found.push_back({QByteArray(e->d_name, qsizetype(length)), file});
     }
     closedir(dir);
     // Listing order is whatever the file system keeps; the name order makes a scan repeatable.
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
 
     result.reserve(qsizetype(found.size()));
+    known.reserve(qsizetype(found.size()));
     const QString prefix = mFolder + QLatin1Char('/');
-    for (const Found& f : found) {
+    for (Found& f : found) {
         const QString path = prefix + QFile::decodeName(f.name);
-        std::optional<QString> target = readTarget(path);
-        if (!target || target->trimmed().isEmpty())
+        const auto before = mKnown.constFind(f.name);
+        if (before != mKnown.constEnd() && *before == f.file)
+            f.file.target = before->target;
+        else
+            f.file.target = readTarget(path);
+        known.insert(f.name, f.file);
+        if (!f.file.target || f.file.target->trimmed().isEmpty())
             continue;
-        result.append({path, *target, QDateTime::fromSecsSinceEpoch(qint64(f.mtime))});
+        result.append({path, *f.file.target, f.file.seconds});
     }
+    mKnown = std::move(known);
     return result;
 }
 

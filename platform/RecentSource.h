@@ -1,5 +1,4 @@
 #pragma once
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,8 +13,8 @@ struct RecentEntry {
     // The document or folder: a local path, a Windows path as a shortcut stores it when it has
     // no place on this machine, or an address (sftp:, smb:, ...).
     QString target;
-    // Local time of the last use, whole seconds.
-    QDateTime lastUsed;
+    // Time of the last use: seconds since 1970-01-01 00:00:00 UTC.
+    qint64 lastUsed = 0;
 };
 
 // How a removal ended.

@@ -48,8 +48,17 @@ XbelRecentList::XbelRecentList(const QString& file) : mFile(QDir::cleanPath(file
 QList<RecentEntry> XbelRecentList::entries() const {
     QList<RecentEntry> result;
     const QByteArray path = QFile::encodeName(mFile);
-    if (!g_file_test(path.constData(), G_FILE_TEST_IS_REGULAR))
+    struct stat st;
+    if (stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        mReadIdentity.clear();
         return result;
+    }
+    const std::vector<qint64> identity{qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size),
+                                       qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                                       qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+    if (identity == mReadIdentity)
+        return mReadEntries;
+    mReadIdentity.clear();
     BookmarkFile bookmarks;
     Error error;
     if (!g_bookmark_file_load_from_file(bookmarks.file, path.constData(), &error.error))
@@ -68,10 +77,11 @@ QList<RecentEntry> XbelRecentList::entries() const {
         const qint64 used = std::max({modified, visited, added});
         if (used <= 0)
             continue;
-        result.append(
-            {mFile + QLatin1Char('#') + QString::fromUtf8(uri), target, QDateTime::fromSecsSinceEpoch(used)});
+        result.append({mFile + QLatin1Char('#') + QString::fromUtf8(uri), target, used});
     }
     g_strfreev(uris);
+    mReadIdentity = identity;
+    mReadEntries = result;
     return result;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include "platform/RecentSource.h"
 
+#include <vector>
+
 // GNOME's list of recently used documents (~/.local/share/recently-used.xbel), read and edited
 // with GLib's bookmark file. An entry's name is the list file's path, "#" and the entry's
 // address; its time is the latest of the entry's modified and visited times. "file:" addresses
@@ -18,4 +20,9 @@ public:
 
 private:
     QString mFile;
+    // The entries of the last reading and the identity of the file they came from (device,
+    // inode, size, modification and change time in nanoseconds): an unchanged file is not
+    // parsed again.
+    mutable std::vector<qint64> mReadIdentity;
+    mutable QList<RecentEntry> mReadEntries;
 };

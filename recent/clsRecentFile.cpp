@@ -12,7 +12,10 @@
 
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <cstdio>
+#include <ctime>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -35,8 +38,6 @@ const char kSortStylesheet[] = R"(<?xml version="1.0"?>
 </xsl:stylesheet>
 )";
 
-const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
 // "C:\...", "\\server\share\...": a path as a Windows shortcut stores it, whose separator is
 // the backslash. Everything else is a path or address of this machine, separated by "/".
 bool isWindowsPath(const QString& path) {
@@ -49,6 +50,46 @@ qsizetype lastSeparator(const QString& path) {
     if (!isWindowsPath(path))
         return slash;
     return std::max(slash, path.lastIndexOf(QLatin1Char('\\')));
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+qint64 daysFromCivil(qint64 y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + qint64(doe) - 719468;
+}
+
+// Seconds from 2005-01-01 00:00:00 to a wall-clock reading, so a daylight-saving change in
+// between adds nothing; negative before it, so every comparison stays chronological. Held to
+// the 32-bit range.
+qint32 serialOf(int year, int month, int day, int hour, int minute, int second) {
+    static const qint64 reference = daysFromCivil(2005, 1, 1);
+    const qint64 seconds = (daysFromCivil(year, unsigned(month), unsigned(day)) - reference) * 86400 +
+                           hour * 3600 + minute * 60 + second;
+    return qint32(
+        std::clamp<qint64>(seconds, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+}
+
+struct LocalTime {
+    QString text; // "yyyy-mm-dd hh:mm:ss"
+    qint32 serial;
+};
+
+// A time of the sources in local time. Straight from the C library: a list of thousands of
+// records converts thousands of times.
+LocalTime localTime(qint64 secondsSinceEpoch) {
+    const time_t t = time_t(secondsSinceEpoch);
+    struct tm local {};
+    if (!localtime_r(&t, &local))
+        return {QStringLiteral("1970-01-01 00:00:00"), serialOf(1970, 1, 1, 0, 0, 0)};
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return {QString::fromLatin1(text), serialOf(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                                local.tm_hour, local.tm_min, local.tm_sec)};
 }
 
 QIcon folderIcon(const QString& path) {
@@ -109,27 +150,22 @@ QString clsRecentFile::FileExtOf(const QString& filelink) {
 }
 
 qint32 clsRecentFile::TimeSerial(const QDateTime& local) {
-    // Wall-clock readings on both sides, so a daylight-saving change in between adds nothing.
-    // Times before the reference count backwards, so every comparison stays chronological.
+    const QDate d = local.date();
     const QTime t = local.time();
-    const QDateTime wall(local.date(), QTime(t.hour(), t.minute(), t.second()), Qt::UTC);
-    static const QDateTime reference(QDate(2005, 1, 1), QTime(0, 0), Qt::UTC);
-    const qint64 seconds = reference.secsTo(wall);
-    return qint32(
-        std::clamp<qint64>(seconds, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+    return serialOf(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
 }
 
 void clsRecentFile::scanRecentFolder() {
     setupStore();
     // The previous list goes first, so a scan that fails leaves an empty list behind.
-    mDocument = XmlDocument();
+    std::vector<Origin> previousSource = std::exchange(mListSource, {});
+    XmlDocument previousDocument = std::exchange(mDocument, XmlDocument());
+    XmlNode previousList = mList;
+    QHash<QString, QStringList> previousSame = std::exchange(mSameDocument, {});
+    QHash<QString, XmlNodeList> previousAnswers = std::exchange(mAnswers, {});
     mList = mDocument.appendChild(mDocument.createElement(QStringLiteral("recentfile")));
-    mSameDocument.clear();
-    struct Record {
-        RecentEntry entry;
-        QStringList others;
-    };
-    std::vector<Record> records;
+
+    std::vector<Origin> records;
     QHash<QString, size_t> byTarget;
     for (const std::unique_ptr<RecentSource>& source : mSources) {
         const QList<RecentEntry> entries = source->entries();
@@ -137,42 +173,52 @@ void clsRecentFile::scanRecentFolder() {
             const auto known = byTarget.constFind(entry.target);
             if (known == byTarget.constEnd()) {
                 byTarget.insert(entry.target, records.size());
-                records.push_back({entry, {}});
+                records.push_back({entry.name, entry.target, entry.lastUsed, {}});
                 continue;
             }
             // The same document in another source: one record, the latest use, and removing
             // the record removes both entries.
-            Record& record = records[*known];
-            if (entry.lastUsed > record.entry.lastUsed) {
-                record.others.append(record.entry.name);
-                record.entry = entry;
+            Origin& record = records[*known];
+            if (entry.lastUsed > record.lastUsed) {
+                record.others.append(record.name);
+                record.name = entry.name;
+                record.lastUsed = entry.lastUsed;
             } else {
                 record.others.append(entry.name);
             }
         }
     }
+    if (records == previousSource && !previousList.isNull()) {
+        // Nothing changed since the last scan: that list is this one.
+        mDocument = previousDocument;
+        mList = previousList;
+        mSameDocument = std::move(previousSame);
+        mAnswers = std::move(previousAnswers);
+        mListSource = std::move(records);
+        return;
+    }
 
     XmlDocument document;
     XmlNode list = document.appendChild(document.createElement(QStringLiteral("recentfile")));
     QHash<QString, QStringList> sameDocument;
-    for (const Record& record : records) {
-        const RecentEntry& e = record.entry;
-        const QDateTime local = e.lastUsed.toLocalTime();
+    for (const Origin& record : records) {
+        const LocalTime local = localTime(record.lastUsed);
         XmlNode rf = document.createElement(QStringLiteral("rf"));
-        rf.setAttribute(QStringLiteral("ofilelink"), e.name);
-        rf.setAttribute(QStringLiteral("filename"), FileNameOf(e.target));
-        rf.setAttribute(QStringLiteral("filelink"), e.target);
-        rf.setAttribute(QStringLiteral("fileext"), FileExtOf(e.target));
-        rf.setAttribute(QStringLiteral("lastwritetime"), local.toString(kTimeFormat));
-        rf.setAttribute(QStringLiteral("timeserial"), QString::number(TimeSerial(local)));
+        rf.setAttribute(QStringLiteral("ofilelink"), record.name);
+        rf.setAttribute(QStringLiteral("filename"), FileNameOf(record.target));
+        rf.setAttribute(QStringLiteral("filelink"), record.target);
+        rf.setAttribute(QStringLiteral("fileext"), FileExtOf(record.target));
+        rf.setAttribute(QStringLiteral("lastwritetime"), local.text);
+        rf.setAttribute(QStringLiteral("timeserial"), QString::number(local.serial));
         list.appendChild(rf);
         if (!record.others.isEmpty())
-            sameDocument.insert(e.name, record.others);
+            sameDocument.insert(record.name, record.others);
     }
     document.transformNodeToObject(mSortSheet, document);
     mDocument = document;
     mList = mDocument.documentElement();
     mSameDocument = std::move(sameDocument);
+    mListSource = std::move(records);
 }
 
 int clsRecentFile::getFileIconId(const QString& fileext, const QString& filelink) {
@@ -199,7 +245,12 @@ XmlNodeList clsRecentFile::getRecentFileTypes() const {
 }
 
 XmlNodeList clsRecentFile::query(const QString& xpath) const {
-    return mList.selectNodes(xpath);
+    // The list does not change between scans, so neither does an answer.
+    if (const auto known = mAnswers.constFind(xpath); known != mAnswers.constEnd())
+        return *known;
+    const XmlNodeList answer = mList.selectNodes(xpath);
+    mAnswers.insert(xpath, answer);
+    return answer;
 }
 
 QString clsRecentFile::filesOnly() const {

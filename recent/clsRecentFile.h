@@ -47,7 +47,8 @@ public:
 
     // Rebuilds the list from the sources: one record per target (the newest use wins when
     // several sources name the same document), sorted newest first. A source missing on this
-    // machine is skipped.
+    // machine is skipped. When the sources hold exactly what the last scan found, the list
+    // built then is kept, with the answers of the queries already asked.
     void scanRecentFolder();
     // The `recentfile` element of the last scan.
     XmlNode RecentFileList() const { return mList; }
@@ -109,6 +110,18 @@ private:
     XmlDocument mSortSheet;
     XmlDocument mDocument;
     XmlNode mList;
+    // What the list was built from: per record its entry, its time and the entries of the same
+    // document in other sources.
+    struct Origin {
+        QString name;
+        QString target;
+        qint64 lastUsed = 0;
+        QStringList others;
+        bool operator==(const Origin&) const = default;
+    };
+    std::vector<Origin> mListSource;
+    // Answers of the queries on the current list, by expression.
+    mutable QHash<QString, XmlNodeList> mAnswers;
     // Entries of other sources that name the same document as a record, by the record's ofilelink.
     QHash<QString, QStringList> mSameDocument;
     clsExtCollection mIconCache;

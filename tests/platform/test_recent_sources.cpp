@@ -72,7 +72,7 @@ TEST(RecentSources, ShortcutFolderReadsTargetsOfRealShortcutFiles) {
                                              "\\\\server\\share\\team\\plan.ppt", "C:\\Work\\"}));
     ASSERT_EQ(entries.size(), 4);
     EXPECT_EQ(entries[0].name, f + "/a.doc.lnk");
-    EXPECT_EQ(entries[0].lastUsed, kMonday);
+    EXPECT_EQ(entries[0].lastUsed, kMonday.toSecsSinceEpoch());
     EXPECT_TRUE(LnkRecentFolder(f + "/missing").entries().isEmpty());
 }
 
@@ -129,7 +129,7 @@ TEST(RecentSources, XbelListReadsAndRemovesEntries) {
     ASSERT_EQ(entries.size(), 3);
     EXPECT_EQ(targets(entries),
               QStringList({"/home/u/文档/Plan B.odt", "sftp://server/srv/report.pdf", "/home/u/Downloads"}));
-    EXPECT_EQ(entries[0].lastUsed, QDateTime(QDate(2024, 3, 3), QTime(11, 0), Qt::UTC).toLocalTime());
+    EXPECT_EQ(entries[0].lastUsed, QDateTime(QDate(2024, 3, 3), QTime(11, 0), Qt::UTC).toSecsSinceEpoch());
     EXPECT_EQ(entries[0].name, file + "#file:///home/u/%E6%96%87%E6%A1%A3/Plan%20B.odt");
     EXPECT_TRUE(list.owns(entries[1].name));
     EXPECT_FALSE(list.owns(dir.path() + "/other.xbel#file:///x"));
