@@ -76,6 +76,24 @@ TEST(RecentSources, ShortcutFolderReadsTargetsOfRealShortcutFiles) {
     EXPECT_TRUE(LnkRecentFolder(f + "/missing").entries().isEmpty());
 }
 
+// A folder read again reads a shortcut again only when its file changed, however little: a
+// shortcut written anew with another target and the very same time shows the new target.
+TEST(RecentSources, ShortcutsWrittenAgainAreReadAgain) {
+    QTemporaryDir dir;
+    const QString f = dir.path();
+    write(f, "a.lnk", shelllink::local("C:\\old.doc"));
+    write(f, "b.lnk", shelllink::local("C:\\b.doc"));
+    LnkRecentFolder folder(f);
+    EXPECT_EQ(targets(folder.entries()), QStringList({"C:\\old.doc", "C:\\b.doc"}));
+
+    write(f, "a.lnk", shelllink::local("C:\\new.doc"));
+    QFile::remove(f + "/b.lnk");
+    write(f, "c.lnk", shelllink::local("C:\\c.doc"));
+    const QList<RecentEntry> again = folder.entries();
+    EXPECT_EQ(targets(again), QStringList({"C:\\new.doc", "C:\\c.doc"}));
+    EXPECT_EQ(again[0].lastUsed, kMonday.toSecsSinceEpoch());
+}
+
 // Under a Wine prefix a target on a mapped drive becomes the Linux path of that drive.
 TEST(RecentSources, WineDrivesMapToLinuxPaths) {
     QTemporaryDir prefix;

@@ -98,6 +98,16 @@ TEST_F(RecentFileTest, ScanBuildsTheRecordsFromEverySource) {
     EXPECT_EQ(column(store.getRecentFolders(), "filename"), QStringList{"C:\\Work\\"});
     EXPECT_EQ(column(store.getRecentImageFiles(), "filename"), QStringList{"photo.JPG"});
 
+    // A scan that finds what the last one found keeps that list; any change builds a new one.
+    const XmlNode first = store.RecentFileList();
+    store.scanRecentFolder();
+    EXPECT_EQ(store.RecentFileList(), first);
+    folders.lnk("a.lnk", "C:\\Docs\\Plan.DOCX", RecentTestFolders::at(-2, 9, 5, 8));
+    store.scanRecentFolder();
+    EXPECT_NE(store.RecentFileList(), first);
+    EXPECT_EQ(store.getRecentWordFiles().item(1).getAttribute("lastwritetime"),
+              RecentTestFolders::at(-2, 9, 5, 8).toString("yyyy-MM-dd HH:mm:ss"));
+
     // Every source gone: an empty list, every query empty.
     folders.dir.remove();
     store.scanRecentFolder();
