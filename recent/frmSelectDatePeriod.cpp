@@ -68,6 +68,7 @@ frmSelectDatePeriod::frmSelectDatePeriod(QWidget* parent) : QDialog(parent) {
     mPeriod->setChecked(true);
     setPeriodMode(true);
     isCancel = false;
+    setMinimumWidth(280);
 }
 
 void frmSelectDatePeriod::setPeriodMode(bool period) {
