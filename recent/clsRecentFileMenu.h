@@ -1,12 +1,11 @@
 #pragma once
+#include "controls/CommandBars.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <functional>
 
-class CommandBar;
-class CommandBarControl;
-class CommandBars;
 class QMenu;
 class clsRecentFile;
 class XmlNode;
@@ -43,9 +42,10 @@ private:
     // The query behind a count sub-menu.
     XmlNodeList recordsOf(int subMenuId) const;
 
+    // The bars belong to the window, which may go before this menu does.
     clsRecentFile* mStore;
     QPointer<CommandBar> mToolbar;
-    CommandBars* mBars;
-    CommandBarControl* mButton = nullptr;
-    CommandBar* mContext = nullptr;
+    QPointer<CommandBars> mBars;
+    QPointer<CommandBarControl> mButton;
+    QPointer<CommandBar> mContext;
 };
