@@ -83,6 +83,12 @@ clsRecentFileMenu::clsRecentFileMenu(clsRecentFile* store, CommandBar* toolbar)
     if (!recentIcon.isNull() && mBars->Icons())
         mButton->setIconId(mBars->Icons()->AddIcon(recentIcon));
     watchKeys(mButton->CommandBar());
+    // Toolbar buttons take no focus by default; this one can be reached with Tab, and Space
+    // on it opens the drop-down (command 107).
+    if (QToolButton* face = mButton->toolButton()) {
+        face->setFocusPolicy(Qt::TabFocus);
+        face->setAccessibleName(QStringLiteral("最近的文档"));
+    }
 
     mContext = mBars->Add(QStringLiteral("最近打开文档"), CommandBars::Popup);
     mContext->Add(CommandBarControl::Button, Cmd::RecentRemove, QStringLiteral("删除"));
