@@ -13,7 +13,7 @@
 // CommonPathSuffix, optional StringData and the terminal block.
 namespace shelllink {
 
-struct Spec {
+struct Shortcut {
     // Local target (LocalBasePath, written in the ANSI code page and, with `unicode`, also as
     // LocalBasePathUnicode).
     QString localPath;
@@ -30,25 +30,25 @@ struct Spec {
 };
 
 // The usual kinds of shortcut.
-inline Spec local(const QString& path, bool unicode = true) {
-    Spec s;
+inline Shortcut local(const QString& path, bool unicode = true) {
+    Shortcut s;
     s.localPath = path;
     s.unicode = unicode;
     return s;
 }
-inline Spec folder(const QString& path) {
-    Spec s = local(path);
+inline Shortcut folder(const QString& path) {
+    Shortcut s = local(path);
     s.directory = true;
     return s;
 }
-inline Spec network(const QString& netName, const QString& suffix) {
-    Spec s;
+inline Shortcut network(const QString& netName, const QString& suffix) {
+    Shortcut s;
     s.netName = netName;
     s.commonPathSuffix = suffix;
     return s;
 }
-inline Spec virtualItem() {
-    Spec s;
+inline Shortcut virtualItem() {
+    Shortcut s;
     s.virtualItem = true;
     return s;
 }
@@ -107,9 +107,9 @@ inline QByteArray commonNetworkRelativeLink(const QString& netName) {
     return l;
 }
 
-inline QByteArray linkInfo(const Spec& spec) {
-    const bool local = !spec.localPath.isEmpty();
-    const bool unicode = local && spec.unicode;
+inline QByteArray linkInfo(const Shortcut& link) {
+    const bool local = !link.localPath.isEmpty();
+    const bool unicode = local && link.unicode;
     const quint32 headerSize = unicode ? 0x24 : 0x1C;
     QByteArray body;
     quint32 volumeOffset = 0, localOffset = 0, netOffset = 0, suffixOffset = 0;
@@ -119,16 +119,16 @@ inline QByteArray linkInfo(const Spec& spec) {
         volumeOffset = here();
         body.append(volumeId());
         localOffset = here();
-        body.append(ansiz(spec.localPath));
+        body.append(ansiz(link.localPath));
     } else {
         netOffset = here();
-        body.append(commonNetworkRelativeLink(spec.netName));
+        body.append(commonNetworkRelativeLink(link.netName));
     }
     suffixOffset = here();
-    body.append(ansiz(local ? QString() : spec.commonPathSuffix));
+    body.append(ansiz(local ? QString() : link.commonPathSuffix));
     if (unicode) {
         localUnicodeOffset = here();
-        body.append(utf16z(spec.localPath));
+        body.append(utf16z(link.localPath));
         suffixUnicodeOffset = here();
         body.append(utf16z(QString()));
     }
@@ -165,14 +165,14 @@ inline QByteArray virtualIdList() {
 
 } // namespace detail
 
-inline QByteArray bytes(const Spec& spec) {
+inline QByteArray bytes(const Shortcut& link) {
     using namespace detail;
     quint32 flags = 0x80; // IsUnicode: StringData in UTF-16
-    if (spec.virtualItem)
+    if (link.virtualItem)
         flags |= 0x1; // HasLinkTargetIDList
     else
         flags |= 0x2; // HasLinkInfo
-    if (!spec.description.isEmpty())
+    if (!link.description.isEmpty())
         flags |= 0x4; // HasName
 
     QByteArray out;
@@ -181,7 +181,7 @@ inline QByteArray bytes(const Spec& spec) {
                                      0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
     out.append(reinterpret_cast<const char*>(clsid), 16);
     u32(out, flags);
-    u32(out, spec.directory ? 0x10 : 0x20);         // FILE_ATTRIBUTE_DIRECTORY / ARCHIVE
+    u32(out, link.directory ? 0x10 : 0x20);         // FILE_ATTRIBUTE_DIRECTORY / ARCHIVE
     const quint64 filetime = 129000000000000000ULL; // 2009-10-11, any valid FILETIME will do
     for (int i = 0; i < 3; ++i) {
         u32(out, quint32(filetime & 0xFFFFFFFF));
@@ -195,13 +195,13 @@ inline QByteArray bytes(const Spec& spec) {
     u32(out, 0);
     u32(out, 0);
 
-    if (spec.virtualItem)
+    if (link.virtualItem)
         out.append(virtualIdList());
     else
-        out.append(linkInfo(spec));
-    if (!spec.description.isEmpty()) {
-        u16(out, quint16(spec.description.size()));
-        for (QChar c : spec.description)
+        out.append(linkInfo(link));
+    if (!link.description.isEmpty()) {
+        u16(out, quint16(link.description.size()));
+        for (QChar c : link.description)
             u16(out, c.unicode());
     }
     u32(out, 0); // TerminalBlock
@@ -209,11 +209,11 @@ inline QByteArray bytes(const Spec& spec) {
 }
 
 // Writes the shortcut and sets its last-write time (local time).
-inline bool write(const QString& path, const Spec& spec, const QDateTime& lastWrite) {
+inline bool write(const QString& path, const Shortcut& link, const QDateTime& lastWrite) {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QByteArray data = bytes(spec);
+    const QByteArray data = bytes(link);
     if (f.write(data) != data.size() || !f.flush())
         return false;
     return f.setFileTime(lastWrite, QFileDevice::FileModificationTime);

@@ -15,10 +15,10 @@ namespace {
 
 const QDateTime kMonday(QDate(2024, 3, 4), QTime(9, 30, 15));
 
-QString write(const QString& folder, const QString& name, const shelllink::Spec& spec,
+QString write(const QString& folder, const QString& name, const shelllink::Shortcut& link,
               const QDateTime& time = kMonday) {
     const QString path = folder + '/' + name;
-    EXPECT_TRUE(shelllink::write(path, spec, time)) << path.toStdString();
+    EXPECT_TRUE(shelllink::write(path, link, time)) << path.toStdString();
     return path;
 }
 
