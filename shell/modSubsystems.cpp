@@ -16,6 +16,8 @@
 #include "links/modLinkTrees.h"
 #include "links/modPaneCommandbars.h"
 #include "notes/clsPostNotes.h"
+#include "recent/clsRecentFile.h"
+#include "recent/clsRecentFileMenu.h"
 #include "search/frmAdvSearch.h"
 #include "search/frmSearch.h"
 #include "search/modAssistantPanels.h"
@@ -34,6 +36,13 @@
 
 namespace modSubsystems {
 namespace {
+
+// The recent-documents store of the program: made when the main window asks for its menu,
+// released by the shutdown.
+std::unique_ptr<clsRecentFile>& recentFile() {
+    static std::unique_ptr<clsRecentFile> store;
+    return store;
+}
 
 bool isWebPane(int paneId) {
     return paneId == PaneId::Music || paneId == PaneId::Novel || paneId == PaneId::Movie ||
@@ -192,6 +201,21 @@ void Install() {
     };
     frmBrowser::SetAssistantMenuHandler(&modAssistantPanels::AddAssistantPanels);
     installLinks(ext);
+
+    // Recent documents: the drop-down "最近的文档" on toolbar "工具". Its commands are carried
+    // out by the menu, which shows their failures itself.
+    ext.addRecentDocumentsMenu = [](CommandBar* toolbar) {
+        if (!recentFile())
+            recentFile() = std::make_unique<clsRecentFile>();
+        recentFile()->initlRecentFileMenu(toolbar);
+    };
+    for (int id : clsRecentFileMenu::CommandIds()) {
+        ext.commands[id] = [](CommandBarControl* control) {
+            if (clsRecentFileMenu* menu = recentFile() ? recentFile()->Menu() : nullptr)
+                menu->Execute(control);
+        };
+    }
+    modInitial::AddShutdownStep(nullptr, [] { recentFile().reset(); });
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
