@@ -1,13 +1,18 @@
 #include "shell/modSubsystems.h"
 
+#include "controls/CommandBars.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modInitial.h"
 #include "notes/clsPostNotes.h"
 #include "shell/frmMain.h"
+#include "software/clsLocalSoftware.h"
+#include "software/frmSelectCustomFile.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
+
+#include <QWidget>
 
 namespace modSubsystems {
 
@@ -51,6 +56,26 @@ void Install() {
             }
         },
         nullptr);
+
+    // Local software: the application buttons of toolbar "本地工具" and their drop-downs, the
+    // web links and the custom-application window they offer, and the rescan command (the main
+    // window then refills the bar that held it with the programs found).
+    ext.addLocalSoftware = [](CommandBar* toolbar) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program())
+            software->initialAppLocation(toolbar);
+    };
+    ext.commands[Cmd::OpenLink] = [](CommandBarControl* control) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program(); software && control)
+            software->OpenWebLink(control->Parameter());
+    };
+    ext.commands[Cmd::RescanSoftware] = [](CommandBarControl*) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program())
+            software->ScanLocalSoft();
+    };
+    ext.commands[Cmd::AddSoftware] = [](CommandBarControl*) {
+        if (modInitial::gData)
+            frmSelectCustomFile::ShowWindow(modInitial::gData->UserData(), modInitial::gMainWindow);
+    };
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
