@@ -124,6 +124,12 @@ void frmSelectCustomFile::buildControls() {
     cmd_Save = button(QStringLiteral("保存"), "cmd_Save", this);
     cmd_Cancel = button(QStringLiteral("取消"), "cmd_Cancel", this);
     cmd_Close = button(QStringLiteral("关闭"), "cmd_Close", this);
+    // The buttons that only editing shows keep their room, so the window keeps its size.
+    for (QPushButton* b : {btn_SelectApplication, cmd_Save, cmd_Cancel}) {
+        QSizePolicy policy = b->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(policy);
+    }
 
     auto* form = new QGridLayout;
     form->addWidget(nameLabel, 0, 0);
