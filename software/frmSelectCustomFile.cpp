@@ -11,6 +11,7 @@
 #include "platform/Twips.h"
 #include "software/clsFileDialog.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -345,4 +346,10 @@ void frmSelectCustomFile::reject() {
         onCancel();
     else
         QDialog::reject();
+}
+
+void frmSelectCustomFile::closeEvent(QCloseEvent* event) {
+    if (mMode != ViewMode)
+        onCancel();
+    QDialog::closeEvent(event);
 }

@@ -61,9 +61,10 @@ public slots:
     void onSelectApplication();
 
 protected:
-    // Escape (and the close box) leaves editing or adding as "取消" does; in view mode it closes
-    // the window.
+    // Escape leaves editing or adding as "取消" does; in view mode it closes the window.
     void reject() override;
+    // The close box closes in every mode; an edit not saved is dropped.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();

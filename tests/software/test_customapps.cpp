@@ -132,9 +132,13 @@ TEST_F(CustomAppsTest, AMissingPathShowsTheWarningUntilThePathIsEditedAndStoresN
     EXPECT_EQ(f->txt_AppName->text(), "Pen");
     EXPECT_TRUE(f->isVisible());
     EXPECT_EQ(listed(f), QStringList({"Calc", "Pen"}));
-    // In view mode Escape closes the window.
-    QTest::keyClick(f->lvw_CustomApp, Qt::Key_Escape);
+    // The close box closes even while editing, and the unsaved edit is dropped.
+    QTest::mouseClick(f->cmd_Edit, Qt::LeftButton);
+    type(f->txt_AppName, "Ink");
+    f->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form; }));
+    EXPECT_EQ(savedApps(), QStringList({"Calc=$D/bin/calc", "Pen=$D/bin/calc"}));
+    EXPECT_EQ(user->LocalCustomsAppXMLNode().selectNodes("capp[@appname='Ink']").length(), 0);
 }
 
 TEST_F(CustomAppsTest, DeletingActsOnlyOnAClickedEntryAfterTheQuestion) {
@@ -193,6 +197,12 @@ TEST_F(CustomAppsTest, ChooseFillsThePathFromTheOpenFileDialog) {
     EXPECT_FALSE(driver.stuck);
     EXPECT_EQ(title, "选择要加入的软件");
     EXPECT_EQ(f->txt_AppPath->text(), D + "/bin/calc");
+    // Escape leaves adding; a second Escape closes the window.
+    QTest::keyClick(f->txt_AppPath, Qt::Key_Escape);
+    EXPECT_EQ(f->mode(), frmSelectCustomFile::ViewMode);
+    EXPECT_TRUE(f->txt_AppPath->text().isEmpty());
+    QTest::keyClick(f->lvw_CustomApp, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form; }));
 
     // A cancelled dialog leaves the box; a type other than "open a file" shows nothing.
     ModalDriver cancel;
