@@ -14,47 +14,34 @@
 
 namespace {
 
-// Registry text data as the registry editor exports it: "hex(2):61,00,...,00,00".
-QString hexText(const QString& text) {
-    QStringList bytes;
-    const QByteArray data = RegistryView::textData(text);
-    for (char b : data)
-        bytes << QString::asprintf("%02x", static_cast<uchar>(b));
-    return bytes.join(',');
-}
-
-// A scan over definitions and registry files in a folder of its own: "$D" in a definition or
-// registry line stands for that folder, which holds the programs bin/writer and win/app.exe.
+// Scans of definitions over a folder ("$D") holding bin/writer and win/app.exe, with a registry
+// file for both roots.
 class ScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        D = dir.path();
         QDir(D).mkpath("bin");
         QDir(D).mkpath("win");
-        qvtest::writeFile(D + "/bin/writer", "#!/bin/sh\n");
-        qvtest::writeFile(D + "/win/app.exe", "MZ");
-        const QString reg = D + "/test.reg";
-        // Both roots read the one file; each keeps only its own keys.
-        RegistryView::instance().setRegistryFile(HKEY_LOCAL_MACHINE, reg);
-        RegistryView::instance().setRegistryFile(HKEY_CURRENT_USER, reg);
-        qvtest::writeFile(reg, QString("Windows Registry Editor Version 5.00\n\n"
-                                       "[HKEY_LOCAL_MACHINE\\Software\\QV Test\\Writer]\n"
-                                       "\"Path\"=\"$D/bin/\"\n\n"
-                                       "[HKEY_LOCAL_MACHINE\\Software\\QV Test\\Expand]\n"
-                                       "\"Path\"=hex(2):" +
-                                       hexText("%QV_SCAN_DIR%/bin/;") +
-                                       "\n\n"
-                                       "[HKEY_LOCAL_MACHINE\\Software\\QV Test\\Quoted]\n"
-                                       "@=\"\\\"$D/bin/writer\\\"\"\n\n"
-                                       "[HKEY_LOCAL_MACHINE\\Software\\QV Test\\Missing]\n"
-                                       "@=\"$D/bin/nothing\"\n\n"
-                                       "[HKEY_CURRENT_USER\\Software\\QV Test\\User]\n"
-                                       "@=\"$D/bin/writer\"\n")
-                                   .replace("$D", D)
-                                   .toUtf8());
-        user.LoadText("<data><globalinfo userid=\"1\"/><localsofts><localsoft lsid=\"old\" caption=\"Old\" "
-                      "file=\"/old\" tip=\"\"/></localsofts><customsapp/></data>");
+        qvtest::writeFile(D + "/bin/writer", "x");
+        qvtest::writeFile(D + "/win/app.exe", "x");
+        QString expandable; // "%QV_SCAN_DIR%/bin/;" as the registry editor writes REG_EXPAND_SZ
+        for (char b : RegistryView::textData("%QV_SCAN_DIR%/bin/;"))
+            expandable += QString::asprintf("%02x,", static_cast<uchar>(b));
+        expandable.chop(1);
+        qvtest::writeFile(D + "/test.reg", QString(R"(Windows Registry Editor Version 5.00
+[HKEY_LOCAL_MACHINE\Software\QV\Writer]
+"Path"="$D/bin/"
+"Expand"=hex(2):)" + expandable + R"(
+"Quoted"="\"$D/bin/writer\""
+"Missing"="$D/bin/nothing"
+[HKEY_CURRENT_USER\Software\QV\User]
+@="$D/bin/writer"
+)")
+                                               .replace("$D", D)
+                                               .toUtf8());
+        RegistryView::instance().setRegistryFile(HKEY_LOCAL_MACHINE, D + "/test.reg");
+        RegistryView::instance().setRegistryFile(HKEY_CURRENT_USER, D + "/test.reg");
+        user.LoadText("<data><globalinfo/><localsofts><localsoft lsid='old' "
+                      "file='/old'/></localsofts><customsapp/></data>");
         software.SetUserData(&user);
         SetPlainMessageHandler([this](const QString& text, const QString&) { messages << text; });
     }
@@ -65,13 +52,10 @@ protected:
         modInitial::gIsDevelopMode = false;
         modInitial::gDevLog.reset();
     }
-    // Loads `programs` (children of localsoftdefs) as the definitions.
     void define(const QString& programs) {
-        ASSERT_TRUE(
-            definitions.loadXML("<localsoftdefs>" + QString(programs).replace("$D", D) + "</localsoftdefs>"));
+        ASSERT_TRUE(definitions.loadXML("<defs>" + QString(programs).replace("$D", D) + "</defs>"));
         software.Load(definitions.documentElement());
     }
-    // lsid -> file of the stored scan result.
     QMap<QString, QString> found() {
         QMap<QString, QString> out;
         for (const XmlNode& n : user.LocalSoftsXMLNode().childElements())
@@ -80,136 +64,102 @@ protected:
     }
 
     QTemporaryDir dir;
-    QString D;
-    ScopedEnv windir{"Windir", QByteArray()};
-    ScopedEnv scanDir{"QV_SCAN_DIR", QByteArray()};
+    const QString D = dir.path();
+    ScopedEnv windir{"Windir", (D + "/win").toUtf8()};
+    ScopedEnv scanDir{"QV_SCAN_DIR", D.toUtf8()};
     XmlDocument definitions;
     clsUserData user{QString(), nullptr};
     clsLocalSoftware software;
     QStringList messages;
 };
 
-QString locator(const QString& type, const QString& action, const QString& target, const QString& valueType,
-                const QString& fileName = {}) {
-    return QString(
-               "<l targettype=\"%1\" action=\"%2\" targetfile=\"%3\" regvaluetype=\"%4\" filename=\"%5\"/>")
-        .arg(type, action, target, valueType, fileName);
+// A locator: method, target, value type and (for RegRead) file name.
+QString loc(const QString& method, const QString& target, const QString& type = "1",
+            const QString& file = {}) {
+    return QString("<l targettype='%1' action='%2' targetfile='%3' regvaluetype='%4' filename='%5'/>")
+        .arg(method.left(method.size() - 4), method.right(4), target, type, file);
 }
+
+const QString kKey = "HKEY_LOCAL_MACHINE\\Software\\QV\\Writer|";
 
 } // namespace
 
-TEST_F(ScanTest, EachLocatorMethodFindsItsFileAndTheFirstFoundWins) {
-    qputenv("Windir", (D + "/win").toUtf8());
-    qputenv("QV_SCAN_DIR", D.toUtf8());
-    const QString key = "HKEY_LOCAL_MACHINE\\Software\\QV Test\\";
-    struct Row {
-        const char* lsid;
-        QString locators;
-        QString expected; // empty: not found
-    };
-    const QList<Row> rows = {
-        {"second-after-missing-first",
-         locator("File", "Link", "$D/bin/none", "") + locator("File", "Link", "$D/bin/writer", "") +
-             locator("File", "Link", "$D/win/never-tried", ""),
+TEST_F(ScanTest, EachMethodFindsItsFileTheFirstFoundWinsAndTheResultKeepsEveryCharacter) {
+    const QList<std::pair<QString, QString>> rows = {
+        // lsid and locators -> expected file ("" when not found)
+        {"<d lsid='2nd'>" + loc("FileLink", "$D/none", "") + loc("FileLink", "$D/bin/writer", "") +
+             loc("FileLink", "$D/never-tried", "") + "</d>",
          "$D/bin/writer"},
-        {"systemroot", locator("File", "Link", "%SystemRoot%/app.exe", ""), "$D/win/app.exe"},
-        {"systemroot-lower-case", locator("File", "Link", "%systemroot%/app.exe", ""), ""},
-        {"folder-and-file-name", locator("Reg", "Read", key + "Writer|Path", "1", "writer"), "$D/bin/writer"},
-        // "$D/bin/;" expanded loses the ";" before the file name is appended.
-        {"expandable-loses-last-character", locator("Reg", "Read", key + "Expand|Path", "2", "writer"),
+        {"<d lsid='root'>" + loc("FileLink", "%SystemRoot%/app.exe", "") + "</d>", "$D/win/app.exe"},
+        {"<d lsid='lower'>" + loc("FileLink", "%systemroot%/app.exe", "") + "</d>", ""},
+        {"<d lsid='read'>" + loc("RegRead", kKey + "Path", "1", "writer") + "</d>", "$D/bin/writer"},
+        // "$D/bin/;" loses the ";" before the file name is appended.
+        {"<d lsid='type2'>" + loc("RegRead", kKey + "Expand", "2", "writer") + "</d>", "$D/bin/writer"},
+        // After a type-2 locator an empty type reads "$D/bin/" whole.
+        {"<d lsid='type0'>" + loc("RegRead", kKey + "Expand", "2", "none") +
+             loc("RegRead", kKey + "Path", "", "writer") + "</d>",
          "$D/bin/writer"},
-        // After a type-2 locator, an empty type reads a plain text whole: "$D/bin/" + "writer".
-        {"empty-type-after-type-2",
-         locator("Reg", "Read", key + "Expand|Path", "2", "none") +
-             locator("Reg", "Read", key + "Writer|Path", "", "writer"),
+        {"<d lsid='quoted'>" + loc("RegLink", kKey + "Quoted") + "</d>", "$D/bin/writer"},
+        {"<d lsid='gone'>" + loc("RegLink", kKey + "Missing") + loc("RegLink", kKey + "Nothing") + "</d>",
+         ""},
+        {"<d lsid='user'>" + loc("RegLink", "HKEY_CURRENT_USER\\Software\\QV\\User|") + "</d>",
          "$D/bin/writer"},
-        {"quoted-path", locator("Reg", "Link", key + "Quoted|", "1"), "$D/bin/writer"},
-        {"path-to-missing-file", locator("Reg", "Link", key + "Missing|", "1"), ""},
-        {"missing-value", locator("Reg", "Link", key + "Nothing|", "1"), ""},
-        {"current-user", locator("Reg", "Link", "HKEY_CURRENT_USER\\Software\\QV Test\\User|", "1"),
+        {"<d lsid='hkcu'>" + loc("RegLink", "HKCU\\Software\\QV\\User|") + loc("FileOpen", "$D/bin/writer") +
+             "</d>",
+         ""},
+        {"<d lsid='a &amp; &quot;b&quot;' caption='Say &quot;hi&quot; &amp; &lt;bye>' tip='it&apos;s'>" +
+             loc("FileLink", "$D/bin/writer", "") + "</d>",
          "$D/bin/writer"},
-        {"unknown-root", locator("Reg", "Link", "HKCU\\Software\\QV Test\\User|", "1"), ""},
-        {"unknown-method", locator("File", "Open", "$D/bin/writer", ""), ""},
     };
     QString programs;
-    for (const Row& row : rows)
-        programs += QString("<def lsid=\"%1\" caption=\"c\" tip=\"t\">%2</def>").arg(row.lsid, row.locators);
+    for (const auto& [definition, file] : rows)
+        programs += definition;
     define(programs);
     modInitial::SetAppPath(D);
     modInitial::gIsDevelopMode = true;
     modInitial::gDevLog = std::make_unique<QStringList>();
-
     ASSERT_TRUE(software.ScanLocalSoft()) << messages.join('\n').toStdString();
-    const QMap<QString, QString> result = found();
-    for (const Row& row : rows) {
-        const QString expected = QString(row.expected).replace("$D", D);
-        EXPECT_EQ(result.value(row.lsid), expected) << row.lsid;
-        EXPECT_EQ(result.contains(row.lsid), !expected.isEmpty()) << row.lsid;
+
+    QMap<QString, QString> expected;
+    for (const auto& [definition, file] : rows) {
+        XmlDocument d;
+        d.loadXML(definition);
+        if (!file.isEmpty())
+            expected.insert(d.documentElement().getAttribute("lsid"), QString(file).replace("$D", D));
     }
-    EXPECT_FALSE(result.contains("old")) << "the scan replaces the section";
-
-    // The developer log follows the scan, each line after its date-time.
-    const QString log = modInitial::gDevLog->join('\n');
-    for (const QString& line :
-         QStringList{QString("扫描本地软件"), "生成联接" + D + "/bin/none", "找到文件" + D + "/bin/writer",
-                     QString("生成联接%systemroot%/app.exe"), "注册表路径:" + D + "/bin/writer",
-                     "注册表路径:" + D + "/bin/nothing\n", QString("找不到这个文件"),
-                     "注册表路径无效:" + key + "Nothing|"})
-        EXPECT_TRUE(log.contains(" " + line)) << line.toStdString() << "\n" << log.toStdString();
-    EXPECT_FALSE(log.contains("never-tried")) << "no locator after the first found";
-}
-
-TEST_F(ScanTest, TheResultKeepsQuotesAndMarkupCharactersInOrderAndInPlace) {
-    const QString odd = D + "/bin/it's \"a\" & <b>";
-    qvtest::writeFile(odd, "x");
-    define("<def lsid='one &amp; &quot;only&quot;' caption='Say &quot;hi&quot; &amp; &lt;bye&gt;' "
-           "tip='it&apos;s &lt;fine&gt;'>" +
-           locator("File", "Link", "$D/bin/it&apos;s &quot;a&quot; &amp; &lt;b&gt;", "") +
-           "</def><def lsid='two' caption='Writer' tip=''>" + locator("File", "Link", "$D/bin/writer", "") +
-           "</def>");
-    ASSERT_TRUE(software.ScanLocalSoft());
-
-    // The document still reads back, and every value is as defined.
+    EXPECT_EQ(found(), expected) << "the old result is replaced";
+    // Stored as markup that reads back with every value as defined, in definition order.
     XmlDocument reread;
     ASSERT_TRUE(reread.loadXML(user.Document().xml()));
-    const XmlNodeList softs = reread.selectNodes("data/localsofts/localsoft");
-    ASSERT_EQ(softs.length(), 2);
-    EXPECT_EQ(softs.item(0).attributeNames(), QStringList({"lsid", "caption", "file", "tip"}));
-    EXPECT_EQ(softs.item(0).getAttribute("lsid"), "one & \"only\"");
-    EXPECT_EQ(softs.item(0).getAttribute("caption"), "Say \"hi\" & <bye>");
-    EXPECT_EQ(softs.item(0).getAttribute("file"), odd);
-    EXPECT_EQ(softs.item(0).getAttribute("tip"), "it's <fine>");
-    EXPECT_EQ(softs.item(1).getAttribute("lsid"), "two");
-    // The new section takes the old one's place among the sections.
-    QStringList sections;
-    for (const XmlNode& n : reread.selectNodes("data/*"))
-        sections << n.nodeName();
-    EXPECT_EQ(sections, QStringList({"globalinfo", "localsofts", "customsapp"}));
+    const XmlNode odd = reread.selectSingleNode("data/localsofts/localsoft[last()]");
+    EXPECT_EQ(odd.attributeNames(), QStringList({"lsid", "caption", "file", "tip"}));
+    EXPECT_EQ(odd.getAttribute("caption"), "Say \"hi\" & <bye>");
+    EXPECT_EQ(odd.getAttribute("tip"), "it's");
+    EXPECT_EQ(reread.selectSingleNode("data/*[2]").nodeName(), "localsofts") << "in the old section's place";
+
+    const QString log = modInitial::gDevLog->join('\n') + '\n';
+    for (const QString& line :
+         QStringList{"扫描本地软件\n", "生成联接" + D + "/none\n", "找到文件" + D + "/bin/writer\n",
+                     "生成联接%systemroot%/app.exe\n", "注册表路径:" + D + "/bin/nothing\n",
+                     "找不到这个文件\n", "注册表路径无效:" + kKey + "Nothing\n"})
+        EXPECT_TRUE(log.contains(" " + line)) << line.toStdString() << log.toStdString();
+    EXPECT_FALSE(log.contains("never-tried"));
 }
 
 TEST_F(ScanTest, AFailingScanKeepsTheEarlierResultAndSaysWhatFailed) {
-    const QString good =
-        "<def lsid='w' caption='W' tip=''>" + locator("File", "Link", "$D/bin/writer", "") + "</def>";
-    const QStringList broken = {
-        "<def lsid='x' caption='X' tip=''><l targettype='File' action='Link' regvaluetype=''/></def>",
-        "<def lsid='x' caption='X' tip=''><l targettype='File' action='Link' "
-        "targetfile='$D/bin/writer'/></def>",
-        "<def lsid='x' caption='X' tip=''>" +
-            locator("Reg", "Link", "HKEY_CURRENT_USER\\Software\\QV Test\\User|", "text") + "</def>",
-    };
-    for (const QString& definition : broken) {
+    const QString good = "<d lsid='w'>" + loc("FileLink", "$D/bin/writer", "") + "</d>";
+    for (const QString& broken :
+         {QString("<d><l targettype='File' action='Link' regvaluetype=''/></d>"),
+          QString("<d><l targettype='File' action='Link' targetfile='$D/bin/writer'/></d>"),
+          "<d>" + loc("RegLink", kKey + "Quoted", "one") + "</d>", QString()}) {
         messages.clear();
-        define(good + definition);
-        EXPECT_FALSE(software.ScanLocalSoft()) << definition.toStdString();
-        ASSERT_EQ(messages.size(), 1) << definition.toStdString();
+        if (broken.isEmpty())
+            software.Load(XmlNode());
+        else
+            define(good + broken);
+        EXPECT_FALSE(software.ScanLocalSoft()) << broken.toStdString();
+        ASSERT_EQ(messages.size(), 1);
         EXPECT_TRUE(messages[0].startsWith("扫描本地软件失败")) << messages[0].toStdString();
-        EXPECT_EQ(found(), (QMap<QString, QString>{{"old", "/old"}})) << definition.toStdString();
+        EXPECT_EQ(found().keys(), QStringList({"old"}));
     }
-
-    // Without definitions at all, likewise.
-    messages.clear();
-    software.Load(XmlNode());
-    EXPECT_FALSE(software.ScanLocalSoft());
-    EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(found().keys(), QStringList({"old"}));
 }
