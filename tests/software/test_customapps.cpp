@@ -1,7 +1,6 @@
 #include "SoftwareFixture.h"
 
 #include "ModalDriver.h"
-#include "software/clsFileDialog.h"
 #include "software/frmSelectCustomFile.h"
 
 #include <QFileDialog>
@@ -84,13 +83,6 @@ TEST_F(CustomAppsTest, AnAddedApplicationIsStoredAndListedWithItsIconBeforeAddSo
     EXPECT_EQ(open(toolbar->Item(0)), QStringList({"701:Calc", "701:My \"Writer\" & <co>", "|603:添加软件"}));
     EXPECT_TRUE(showsIconOf(toolbar->Item(0)->CommandBar()->Item(1), D + "/bin/writer"));
 
-    // A dialog type other than "open a file" shows nothing.
-    ModalDriver never;
-    never.whenShown([](QDialog* dialog) { dialog->reject(); });
-    clsFileDialog other;
-    other.DialogType = 1;
-    EXPECT_FALSE(other.Show());
-    EXPECT_FALSE(never.acted);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
@@ -132,15 +124,11 @@ TEST_F(CustomAppsTest, AMissingPathShowsTheWarningUntilThePathIsEditedAndStoresN
 
 TEST_F(CustomAppsTest, DeletingActsOnlyOnAClickedEntryAfterTheQuestion) {
     frmSelectCustomFile* f = openWindow(kTwoApps);
-    // The first entry is marked, not clicked: "删除" and "编辑" do nothing; "取消" clears the boxes.
+    // The first entry is marked, not clicked: "删除" and "编辑" do nothing.
     click(f->cmd_Delete);
     click(f->cmd_Edit);
     EXPECT_TRUE(questions.isEmpty());
     EXPECT_EQ(f->mode(), frmSelectCustomFile::ViewMode);
-    click(f->cmd_Add);
-    type(f->txt_AppName, "x");
-    click(f->cmd_Cancel);
-    EXPECT_TRUE(f->txt_AppName->text().isEmpty());
 
     // Moving to an entry with the arrow keys clicks it; the question's "取消" keeps it.
     QTest::keyClick(f->lvw_CustomApp, Qt::Key_Down);
