@@ -2,7 +2,6 @@
 
 #include "controls/CommandBars.h"
 #include "controls/DockingPanes.h"
-#include "core/QvError.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
@@ -13,7 +12,6 @@
 #include "links/frmIMMSN.h"
 #include "links/frmNav.h"
 #include "links/frmSNS.h"
-#include "links/modLinkTrees.h"
 #include "links/modPaneCommandbars.h"
 #include "notes/clsPostNotes.h"
 #include "recent/clsRecentFile.h"
@@ -22,6 +20,8 @@
 #include "search/frmSearch.h"
 #include "search/modAssistantPanels.h"
 #include "shell/frmMain.h"
+#include "software/clsLocalSoftware.h"
+#include "software/frmSelectCustomFile.h"
 #include "update/clsOnlineUpdate.h"
 #include "update/modServerRequests.h"
 #include "web/cWebBrowser.h"
@@ -33,6 +33,8 @@
 #include "web/modSiteIcons.h"
 
 #include <QApplication>
+
+#include <QWidget>
 
 namespace modSubsystems {
 namespace {
@@ -50,7 +52,7 @@ bool isWebPane(int paneId) {
 }
 
 // Links and trees: the navigation and entertainment trees, the community panel, the web panes
-// with their library menus, the link command 580, the MSN window, and the favorites of the
+// with their library menus, the MSN window, and the favorites of the
 // browser windows.
 void installLinks(frmMain::Extensions& ext) {
     auto previousContent = ext.createPaneContent;
@@ -95,19 +97,6 @@ void installLinks(frmMain::Extensions& ext) {
         }
         if (previousExpanding)
             previousExpanding(paneId, content);
-    };
-
-    ext.commands[Cmd::OpenLink] = [](CommandBarControl* control) {
-        clsLinks* links = control ? ProgramLinks() : nullptr;
-        if (!links)
-            return;
-        // A broken entry opens nothing; the program goes on.
-        try {
-            links->getLinkById(control->Parameter()).OpenWebPage();
-        } catch (const QvError& e) {
-            modLinkTrees::ReportError(e.number(), e.description(), QStringLiteral("CommandBars_Execute"),
-                                      QStringLiteral("Form frmMain"));
-        }
     };
 
     modTools::SetMSNInquiryHandler([] {
@@ -216,6 +205,25 @@ void Install() {
         };
     }
     modInitial::AddShutdownStep(nullptr, [] { recentFile().reset(); });
+    // Local software: the application buttons of toolbar "本地工具" and their drop-downs, the
+    // web links and the custom-application window they offer, and the rescan command (the main
+    // window then refills the bar that held it with the programs found).
+    ext.addLocalSoftware = [](CommandBar* toolbar) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program())
+            software->initialAppLocation(toolbar);
+    };
+    ext.commands[Cmd::OpenLink] = [](CommandBarControl* control) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program(); software && control)
+            software->OpenWebLink(control->Parameter());
+    };
+    ext.commands[Cmd::RescanSoftware] = [](CommandBarControl*) {
+        if (clsLocalSoftware* software = clsLocalSoftware::Program())
+            software->ScanLocalSoft();
+    };
+    ext.commands[Cmd::AddSoftware] = [](CommandBarControl*) {
+        if (modInitial::gData)
+            frmSelectCustomFile::ShowWindow(modInitial::gData->UserData(), modInitial::gMainWindow);
+    };
 
     // After the user data is saved: the browser windows close as the application closes, then
     // the opener goes.
