@@ -11,6 +11,7 @@
 #include "links/frmEnt.h"
 #include "links/frmNav.h"
 #include "links/frmSNS.h"
+#include "platform/PlainMessage.h"
 #include "shell/frmMain.h"
 #include "shell/modSubsystems.h"
 #include "web/cltWebPage.h"
@@ -76,7 +77,9 @@ TEST(LinksWiring, PanesGetTheirWindowsMenusAndPagesAndLinksOpenByCommand) {
     panes->ShowPane(PaneId::Entertainment);
     EXPECT_NE(qobject_cast<frmEnt*>(window->paneContent(PaneId::Entertainment)), nullptr);
 
-    // Command 580 opens the link its parameter names; an unknown id opens nothing.
+    // Command 580 opens the link its parameter names; an unknown id opens nothing and says so.
+    QStringList messages;
+    SetPlainMessageHandler([&](const QString& text, const QString&) { messages << text; });
     QList<frmBrowser*> created;
     QObject::connect(cltWebPage::Global(), &cltWebPage::windowCreated, [&](frmBrowser* w) { created << w; });
     CommandBar* bar = window->toolBarTools();
@@ -84,11 +87,13 @@ TEST(LinksWiring, PanesGetTheirWindowsMenusAndPagesAndLinksOpenByCommand) {
     open->setParameter("404");
     open->Execute();
     EXPECT_TRUE(created.isEmpty());
+    EXPECT_EQ(messages.size(), 1);
     open->setParameter("8");
     open->Execute();
     ASSERT_TRUE(server.waitForRequest("/site"));
     EXPECT_EQ(created.size(), 1);
 
+    SetPlainMessageHandler({});
     for (frmBrowser* w : frmBrowser::AllWindows())
         delete w;
     cltWebPage::ReleaseGlobal();
