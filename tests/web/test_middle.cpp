@@ -276,8 +276,9 @@ TEST_F(MiddlePageTest, FormsSentByButtonsOrFoundInFramesAnswerInATab) {
         ASSERT_TRUE(waitUntil([&] { return server.requestsFor("/login").size() == i + 1; }));
         const LocalHttpServer::Request post = server.requestsFor("/login").last();
         EXPECT_EQ(field(formFields(post.body), "user"), c.pars.first().second);
-        if (!c.button.isEmpty())
+        if (!c.button.isEmpty()) {
             EXPECT_TRUE(post.body.contains(c.button)) << post.body.toStdString();
+        }
         ASSERT_EQ(windows.size(), i + 1);
         EXPECT_TRUE(titleShown(windows.last(), "Answer"));
     }
