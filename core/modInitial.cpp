@@ -229,26 +229,26 @@ void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> aft
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow) {
     installTerminationHandler();
 
-    // 1. One instance per program folder.
+    // One instance per program folder.
     SingleInstance instance(AppPath());
     if (!instance.tryAcquire()) {
         ShowPlainMessage(QStringLiteral("你已经运行了主程序"), QStringLiteral("Quorvel"));
         return 1;
     }
 
-    // 2. The two command-line words; the program's own path is not part of what is searched.
+    // The two command-line words; the program's own path is not part of what is searched.
     ReadCommandLine(arguments.mid(1).join(' '));
 
-    // 4. The developer log exists in developer mode only.
+    // The developer log exists in developer mode only.
     if (gIsDevelopMode)
         gDevLog = std::make_unique<QStringList>();
 
-    // 5. The image store.
+    // The image store.
     gIconStore = new IconStore;
     if (!gIconStore->LoadLibrary(AppPath() + "/Data/icon.dat"))
         log(QStringLiteral("图标库 Data/icon.dat 无法读取"));
 
-    // 6. A first start writes the initial user data.
+    // A first start writes the initial user data.
     const QString userDataPath = AppPath() + "/Data/User.dat";
     if (!QFileInfo::exists(userDataPath)) {
         log(QStringLiteral("User.dat不存在,第一次启动,新建ID号"));
@@ -264,13 +264,13 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         gIsNewUser = true;
     }
 
-    // 7. The thumbnail cache folder.
+    // The thumbnail cache folder.
     QDir().mkpath(AppPath() + "/Cache");
 
-    // 8. The hub.
+    // The hub.
     gData = new clsData;
 
-    // 9. The common data and the global settings; without them the program cannot work.
+    // The common data and the global settings; without them the program cannot work.
     clsCommonData* common = gData->CommonData();
     if (!common->LoadError().isEmpty()) {
         ShowPlainMessage(QStringLiteral("无法读取配置文件 %1：%2")
@@ -289,7 +289,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         return 2;
     }
 
-    // 10. The user data and its identifier.
+    // The user data and its identifier.
     clsUserData* userData = gData->UserData();
     if (!userData->LoadError().isEmpty()) {
         setUnreadableUserDataAside(userData);
@@ -304,7 +304,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     }
     userData->userID();
 
-    // 11. The system web browser and its small icon.
+    // The system web browser and its small icon.
     cRegistry registry;
     registry.ClassKey = HKEY_LOCAL_MACHINE;
     registry.SectionKey =
@@ -319,19 +319,19 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
             gIEIconSmall = QFileIconProvider().icon(browser);
     }
 
-    // 12. The main window.
+    // The main window.
     QWidget* window = createMainWindow();
     gMainWindow = window;
     window->show();
 
-    // 13 and later run once the main window is on the screen: the first page starts the web
+    // The rest runs once the main window is on the screen: the first page starts the web
     // engine, which takes longer than everything before it, and the user should see the window
     // meanwhile. When no exposure is reported (a minimised start), they run shortly anyway.
     auto rest = [] {
-        // 13. The statistics ping (not in developer mode).
+        // The statistics ping (not in developer mode).
         if (!gIsDevelopMode && gData)
             gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
-        // 14 and later: the steps of the subsystems (first page, update check).
+        // Then what the subsystems added (first page, update check).
         for (const auto& step : gStartupSteps)
             step();
     };
