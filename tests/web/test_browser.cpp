@@ -15,6 +15,7 @@
 #include "platform/RegistryView.h"
 #include "web/BrowserExternal.h"
 #include "web/BrowserPage.h"
+#include "web/InnerPages.h"
 #include "web/cWebBrowser.h"
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
@@ -437,6 +438,21 @@ TEST_F(BrowserTest, TheRcpPageSeesTheHostObjectAndListsTheClosedPages) {
             .toString()
             .contains(QStringLiteral("Hello 标题"));
     }));
+    // The thumbnail comes through the page's own scheme.
+    EXPECT_TRUE(waitUntil([&] {
+        return evalJs(window->page(), "var i = document.querySelector('.thumb img');"
+                                      "i && i.complete ? i.naturalWidth + ' ' + i.src : ''")
+            .toString()
+            .startsWith("210 qv://rcp/Cache/");
+    }));
+    // Only files right inside the Cache folder are served.
+    const QString thumbnail = records().first().thumbnail;
+    const QString name = QFileInfo(thumbnail).fileName();
+    EXPECT_EQ(InnerPageSchemeHandler::CacheFile(name), QFileInfo(thumbnail).canonicalFilePath());
+    qvtest::writeFile(dir.filePath("Data/secret.txt"), "secret");
+    ASSERT_TRUE(QFile::link(dir.filePath("Data/secret.txt"), dir.filePath("Cache/link.bmp")));
+    for (const QString other : {"../Data/secret.txt", "..", ".", "", "link.bmp", "none.bmp", "/etc/passwd"})
+        EXPECT_EQ(InnerPageSchemeHandler::CacheFile(other), QString()) << other.toStdString();
 
     // The favorites and the test message are reached through the same object.
     QStringList favorites;
