@@ -4,6 +4,7 @@
 #include "controls/CommandBars.h"
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
+#include "controls/TaskDialog.h"
 #include "core/QvIds.h"
 #include "core/clsCommonData.h"
 #include "core/clsData.h"
@@ -645,6 +646,21 @@ TEST_F(BrowserTest, APageTalkingToAChannelOrObjectsThatAreGoneNeverStopsTheProgr
     EXPECT_EQ(appPathThroughChannel(next->page()), modInitial::AppPath());
     EXPECT_EQ(favorites.size(), favoritesAtClose);
     cWebBrowser::SetAddFavoriteHandler({});
+
+    // The page's question is open when its window goes; the answer still counts, and nothing is
+    // left to answer to.
+    QPointer<frmBrowser> asking(next);
+    bool asked = false;
+    TaskDialog::SetAnswerer([&](const TaskDialog&) -> std::optional<int> {
+        asked = true;
+        asking->RequestClose(true);
+        waitUntil([&] { return asking.isNull(); });
+        return Answer::Yes;
+    });
+    evalJs(next->page(), "pages.RemoveAll(function () {}); true");
+    EXPECT_TRUE(waitUntil([&] { return asked && asking.isNull(); }));
+    TaskDialog::SetAnswerer({});
+    EXPECT_TRUE(waitUntil([&] { return records().isEmpty(); }));
 
     // A host that was released answers nothing.
     QWidget owner;
