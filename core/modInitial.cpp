@@ -229,26 +229,26 @@ void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> aft
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow) {
     installTerminationHandler();
 
-    // One instance per program folder.
+    // 1. One instance per program folder.
     SingleInstance instance(AppPath());
     if (!instance.tryAcquire()) {
         ShowPlainMessage(QStringLiteral("你已经运行了主程序"), QStringLiteral("Quorvel"));
         return 1;
     }
 
-    // The two command-line words; the program's own path is not part of what is searched.
+    // 2. The two command-line words; the program's own path is not part of what is searched.
     ReadCommandLine(arguments.mid(1).join(' '));
 
-    // The developer log exists in developer mode only.
+    // 4. The developer log exists in developer mode only.
     if (gIsDevelopMode)
         gDevLog = std::make_unique<QStringList>();
 
-    // The image store.
+    // 5. The image store.
     gIconStore = new IconStore;
     if (!gIconStore->LoadLibrary(AppPath() + "/Data/icon.dat"))
         log(QStringLiteral("图标库 Data/icon.dat 无法读取"));
 
-    // A first start writes the initial user data.
+    // 6. A first start writes the initial user data.
     const QString userDataPath = AppPath() + "/Data/User.dat";
     if (!QFileInfo::exists(userDataPath)) {
         log(QStringLiteral("User.dat不存在,第一次启动,新建ID号"));
@@ -264,13 +264,13 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         gIsNewUser = true;
     }
 
-    // The thumbnail cache folder.
+    // 7. The thumbnail cache folder.
     QDir().mkpath(AppPath() + "/Cache");
 
-    // The hub.
+    // 8. The hub.
     gData = new clsData;
 
-    // The common data and the global settings; without them the program cannot work.
+    // 9. The common data and the global settings; without them the program cannot work.
     clsCommonData* common = gData->CommonData();
     if (!common->LoadError().isEmpty()) {
         ShowPlainMessage(QStringLiteral("无法读取配置文件 %1：%2")
@@ -289,7 +289,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         return 2;
     }
 
-    // The user data and its identifier.
+    // 10. The user data and its identifier.
     clsUserData* userData = gData->UserData();
     if (!userData->LoadError().isEmpty()) {
         setUnreadableUserDataAside(userData);
@@ -304,7 +304,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     }
     userData->userID();
 
-    // The system web browser and its small icon.
+    // 11. The system web browser and its small icon.
     cRegistry registry;
     registry.ClassKey = HKEY_LOCAL_MACHINE;
     registry.SectionKey =
@@ -319,19 +319,19 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
             gIEIconSmall = QFileIconProvider().icon(browser);
     }
 
-    // The main window.
+    // 12. The main window.
     QWidget* window = createMainWindow();
     gMainWindow = window;
     window->show();
 
-    // The rest runs once the main window is on the screen: the first page starts the web
+    // 13 and later run once the main window is on the screen: the first page starts the web
     // engine, which takes longer than everything before it, and the user should see the window
     // meanwhile. When no exposure is reported (a minimised start), they run shortly anyway.
     auto rest = [] {
-        // The statistics ping (not in developer mode).
+        // 13. The statistics ping (not in developer mode).
         if (!gIsDevelopMode && gData)
             gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
-        // Then what the subsystems added (first page, update check).
+        // 14 and later: the steps of the subsystems (first page, update check).
         for (const auto& step : gStartupSteps)
             step();
     };

@@ -1,41 +1,10 @@
 #include "platform/SingleInstance.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QFileInfo>
 #include <QLockFile>
-#include <QStandardPaths>
-
-namespace {
-
-std::unique_ptr<QLockFile> takeLock(const QString& path, QLockFile::LockError* error) {
-    auto lock = std::make_unique<QLockFile>(path);
-    // Staleness is judged by the holder's process only. QLockFile's default also calls a lock
-    // stale after 30 seconds, which would let a second instance in beside a long-running one.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
-        return lock;
-    *error = lock->error();
-    return nullptr;
-}
-
-// The lock of a program folder that does not take one of its own (installed read-only): a file
-// in the user's runtime folder named after the folder's path, so it still means "this folder".
-QString runtimeLockPath(const QString& folder, const QString& lockName) {
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    const QByteArray key =
-        QCryptographicHash::hash(QFileInfo(folder).canonicalFilePath().toUtf8(), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    return runtime + QStringLiteral("/quorvel-") + QString::fromLatin1(key) + QLatin1Char('-') + lockName;
-}
-
-} // namespace
 
 SingleInstance::SingleInstance(const QString& folder, const QString& lockName)
-    : mFolder(folder), mLockName(lockName), mPath(QDir(folder).absoluteFilePath(lockName)) {}
+    : mPath(QDir(folder).absoluteFilePath(lockName)) {}
 
 SingleInstance::~SingleInstance() {
     release();
@@ -44,14 +13,14 @@ SingleInstance::~SingleInstance() {
 bool SingleInstance::tryAcquire() {
     if (isAcquired())
         return true;
-    QLockFile::LockError error = QLockFile::NoError;
-    mLock = takeLock(mPath, &error);
-    mHeldPath = mPath;
-    if (!mLock && error != QLockFile::LockFailedError && QFileInfo(mFolder).isDir()) {
-        mHeldPath = runtimeLockPath(mFolder, mLockName);
-        mLock = takeLock(mHeldPath, &error);
-    }
-    return mLock != nullptr;
+    auto lock = std::make_unique<QLockFile>(mPath);
+    // Staleness is judged by the holder's process only. QLockFile's default also calls a lock
+    // stale after 30 seconds, which would let a second instance in beside a long-running one.
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0))
+        return false;
+    mLock = std::move(lock);
+    return true;
 }
 
 void SingleInstance::release() {
@@ -66,5 +35,5 @@ bool SingleInstance::isAcquired() const {
 }
 
 QString SingleInstance::lockFilePath() const {
-    return mLock ? mHeldPath : mPath;
+    return mPath;
 }

@@ -1,4 +1,3 @@
-#include "core/clsUserData.h"
 #include "core/modDataFile.h"
 
 #include <QDir>
@@ -209,49 +208,4 @@ TEST(ProgramStart, TheFirstStartPingsNewAndTheNextOnesLiveButNotInDeveloperMode)
     EXPECT_EQ(server.requests().size(), before);
     ::kill(pid_t(dev->processId()), SIGTERM);
     waitUntil([&] { return dev->state() == QProcess::NotRunning; }, 20000);
-}
-
-TEST(ProgramStart, DeveloperModeInAReadOnlyProgramFolderRunsAndEndsNormally) {
-    ProgramFolder folder;
-    modDataFile::WriteEncryptedFile(folder.path("Data/User.dat"), clsUserData::InitialDocument());
-    const QString top = folder.path(".");
-    const QString data = folder.path("Data");
-    if (!qvtest::setFolderReadOnly(data, true))
-        GTEST_SKIP() << "this machine cannot make a folder read-only";
-    if (!qvtest::setFolderReadOnly(top, true)) {
-        qvtest::setFolderReadOnly(data, false);
-        GTEST_SKIP() << "this machine cannot make a folder read-only";
-    }
-    // Writable again before the folder is removed, whatever happens below.
-    struct Restore {
-        QString top, data;
-        ~Restore() {
-            qvtest::setFolderReadOnly(top, false);
-            qvtest::setFolderReadOnly(data, false);
-        }
-    } restore{top, data};
-
-    QProcess* p = folder.start({"developMode"});
-    QString err;
-    const auto readErr = [&] {
-        err += QString::fromLocal8Bit(p->readAllStandardError());
-        return err;
-    };
-    // The first log line finds log.txt unwritable: said once, and the program goes on.
-    ASSERT_TRUE(waitFor([&] {
-        p->waitForReadyRead(50);
-        return readErr().contains("QV: log.txt") || p->state() == QProcess::NotRunning;
-    })) << err.toStdString();
-    QThread::msleep(1500);
-    ASSERT_EQ(p->state(), QProcess::Running) << readErr().toStdString();
-
-    ::kill(pid_t(p->processId()), SIGTERM);
-    ASSERT_TRUE(p->waitForFinished(20000));
-    readErr();
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p->exitCode(), 0) << err.toStdString();
-    EXPECT_EQ(err.count("QV: log.txt"), 1) << err.toStdString();
-    EXPECT_FALSE(err.contains(QStringLiteral("你已经运行了主程序"))) << err.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(folder.path("log.txt")));
-    std::cerr << err.toStdString();
 }

@@ -108,28 +108,3 @@ TEST(SingleInstance, FolderThatDoesNotExistRefuses) {
 }
 
 } // namespace
-
-namespace {
-
-TEST(SingleInstance, ReadOnlyFolderStillHasOneInstance) {
-    QTemporaryDir dir;
-    if (!qvtest::setFolderReadOnly(dir.path(), true))
-        GTEST_SKIP() << "this machine cannot make a folder read-only";
-    SingleInstance first(dir.path());
-    SingleInstance second(dir.path());
-    const bool firstIn = first.tryAcquire();
-    const bool secondIn = second.tryAcquire();
-    const QString held = first.lockFilePath();
-    first.release();
-    const bool afterRelease = second.tryAcquire();
-    second.release();
-    qvtest::setFolderReadOnly(dir.path(), false);
-
-    EXPECT_TRUE(firstIn);
-    EXPECT_FALSE(secondIn);
-    EXPECT_TRUE(afterRelease);
-    EXPECT_FALSE(held.startsWith(dir.path())) << held.toStdString();
-    EXPECT_FALSE(QFileInfo::exists(held));
-}
-
-} // namespace
