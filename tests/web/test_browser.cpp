@@ -33,6 +33,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -511,6 +512,12 @@ TEST_F(BrowserTest, OrdinaryPagesSeeNoHostObject) {
     ASSERT_EQ(history->count(), 3);
     EXPECT_EQ(history->itemAt(0).url(), QUrl(server.url("/titled")));
     EXPECT_EQ(history->itemAt(1).url(), QUrl("qv://rcp/"));
+    // Shown again (a refresh, a list change), it stays the one entry it is.
+    QSignalSpy reloaded(window->page(), &QWebEnginePage::loadFinished);
+    window->GoInnerPage("rcp");
+    ASSERT_TRUE(reloaded.wait(10000));
+    EXPECT_EQ(history->count(), 3);
+    EXPECT_EQ(history->currentItemIndex(), 1);
     window->page()->triggerAction(QWebEnginePage::Back);
     EXPECT_TRUE(waitUntil([&] { return loaded(window, server.url("/titled")); }));
     EXPECT_FALSE(window->isInnerPage());
