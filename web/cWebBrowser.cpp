@@ -98,9 +98,10 @@ void cWebBrowser::INIAll(QWidget* nfrm, QWidget* container) {
     // A failed navigation leaves the page as it is instead of showing the engine's error page.
     page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
-    // Local documents (a file the user opens) reach neither other files nor the web; the
-    // internal pages need neither, their pictures come through their own scheme.
-    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    // Local documents (a file the user opens) show the files beside them (their pictures,
+    // frames) but do not reach into the web. The internal pages need neither: their pictures
+    // come through their own scheme, so showing one changes none of this.
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     // The channel stays in a world of its own for the page's whole life: only the scripts that
     // InnerPages installs relay it, and only into an internal document.

@@ -565,7 +565,6 @@ TEST_F(BrowserTest, TheHostObjectsNeverReachAnOrdinaryPageWhateverLeadsThere) {
         EXPECT_FALSE(window->host()->External()->CallAllowed());
         EXPECT_EQ(window->host()->External()->GetHostAppPath(), QString());
         EXPECT_EQ(window->WebBrowser()->contextMenuPolicy(), Qt::DefaultContextMenu);
-        EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls));
         EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
     }
 
@@ -607,6 +606,21 @@ TEST_F(BrowserTest, TheHostObjectsNeverReachAnOrdinaryPageWhateverLeadsThere) {
                            "img.src = 'qv://rcp/'; true");
     EXPECT_TRUE(
         waitUntil([&] { return evalJs(window->page(), "window.img || ''").toString() == "refused"; }));
+
+    // A local document is an ordinary page too: it shows the picture beside it and sees no host
+    // object.
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir.filePath("local.png")));
+    qvtest::writeFile(dir.filePath("local.html"), "<html><body><img src='local.png'></body></html>");
+    const QString local = QUrl::fromLocalFile(dir.filePath("local.html")).toString();
+    ASSERT_TRUE(showRcp());
+    window->goURL(local);
+    ASSERT_TRUE(waitUntil([&] { return loaded(window, local); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return evalJs(window->page(), "document.images[0].naturalWidth").toInt() == 30; }));
+    EXPECT_EQ(hostSeenByPage(window->page()), nothing);
+    EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
 }
 
 TEST_F(BrowserTest, APageTalkingToAChannelOrObjectsThatAreGoneNeverStopsTheProgram) {
