@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
     const qint64 tenTabs = treePssKiB();
 
     std::printf("Browsing, platform %s\n", qgetenv("QT_QPA_PLATFORM").constData());
-    std::printf("new page (197) to \"rcp\" on screen, %d runs: min %.1f  median %.1f  max %.1f ms\n", runs,
+    std::printf("new page command to \"rcp\" on screen, %d runs: min %.1f  median %.1f  max %.1f ms\n", runs,
                 *std::min_element(times.begin(), times.end()), median(times),
                 *std::max_element(times.begin(), times.end()));
     std::printf("memory (PSS of the program and its engine processes): 1 tab %.1f MiB, 10 tabs %.1f MiB "

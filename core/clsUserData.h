@@ -69,7 +69,7 @@ public:
     XmlNode LocalCustomsAppXMLNode();
     // Puts the `localsofts` element of the given text in place of the stored section.
     void LocalSoftUpdateByXMLString(const QString& LocalSoftXMLString);
-    // Adds a button (command 701) per found program to the bar: caption, the file as parameter,
+    // Adds a button (Cmd::OpenProgram) per found program to the bar: caption, the file as parameter,
     // the tip as tooltip and the file's own small icon.
     void LocalSoftLoadToCommandBar(CommandBar* Toolbar);
 
@@ -90,7 +90,7 @@ public:
     // "User.dat.unsaved-<date-time>", every other one is deleted. Returns the paths kept aside.
     static QStringList RecoverInterruptedSaves(const QString& path);
 
-    // Seams for the pieces that arrive with the HTTP fetcher and the main window.
+    // What the HTTP fetcher and the main window install.
     // The identifier request: called with the address to fetch; the reply goes to OnUserIDReply.
     static void SetUserIDRequester(std::function<void(clsUserData*, const QString& url)> requester);
     // The current docking layout as an XML text (empty: nothing to store).

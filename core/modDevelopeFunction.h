@@ -8,8 +8,13 @@ namespace modDevelopeFunction {
 // Writes one log line: the present local date-time in the system locale's short form, a blank,
 // and `text`. The line is appended to the in-memory log (when it exists), shown in the log pane
 // (when there is one) and appended to "log.txt" in the program folder (UTF-8, created when
-// missing, never truncated). Throws QvError when log.txt cannot be opened.
-void WriteLog(const QString& text);
+// missing, never truncated).
+//
+// Never throws: it is called from event handlers, paint events and the start-up. When log.txt
+// cannot be written, the failure is reported once (a line in the in-memory log and the pane,
+// and a message on standard error); the next failure after a successful write is reported
+// again. Callers call it only in developer mode.
+void WriteLog(const QString& text) noexcept;
 
 // Shows the developer-log window through the handler its owner installed.
 void ShowDevelopLog();

@@ -2,7 +2,7 @@
 #include <QString>
 
 // The program's confirmations, one function per question. Each returns the identifier of the
-// pressed button: Answer::Yes (106) is yes; Answer::No (107) and Answer::Cancel (102) are no. Dismissing a
+// pressed button: Answer::Yes is yes; Answer::No and Answer::Cancel are no. Dismissing a
 // question (Escape, the close box) gives its default button's identifier.
 namespace modMessagebox {
 

@@ -117,7 +117,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     mWorkspace = new TabbedWorkspace(mArea);
     modInitial::gWorkspace = mWorkspace;
 
-    // 4. The command bars with the program's icons and font.
+    // The command bars with the program's icons and font.
     mBars = new CommandBars(this);
     modInitial::gCommandBars = mBars;
     mBars->SetIconStore(icons);
@@ -125,13 +125,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connect(mBars, &CommandBars::Execute, this, &frmMain::ExecuteCommand);
     connect(mBars, &CommandBars::InitCommandsPopup, this, &frmMain::onPopup);
 
-    // 5. Tabs for the browser windows (double-clicking the free tab row opens a new one).
+    // Tabs for the browser windows (double-clicking the free tab row opens a new one).
     connect(mWorkspace, &TabbedWorkspace::EmptyTabAreaDoubleClicked, this, [] {
         if (auto it = extensions().commands.find(Cmd::NewPage); it != extensions().commands.end())
             it->second(nullptr);
     });
 
-    // 6. The docking panes.
+    // The docking panes.
     mPanes = new DockingPaneManager(this);
     mPanes->SetIconStore(icons);
     modInitial::gDockingPanes = mPanes;
@@ -143,10 +143,10 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     frmDevelopLog::InstallShowDevelopLogHandler();
 
-    buildMenuBar();   // 7.
-    buildToolBars();  // 8.-10.
-    buildStatusBar(); // 11.
-    buildPanes();     // 12.
+    buildMenuBar();
+    buildToolBars();
+    buildStatusBar();
+    buildPanes();
     ApplyDefaultArrangement();
 
     // The user data stores the docking layout at every save.
@@ -229,12 +229,12 @@ void frmMain::buildToolBars() {
     if (extensions().addRecentDocumentsMenu)
         extensions().addRecentDocumentsMenu(mToolBar);
 
-    // 9. The local software bar.
+    // The local software bar.
     mLocalBar = mBars->Add(QStringLiteral("本地工具"), CommandBars::Top);
     if (extensions().addLocalSoftware)
         extensions().addLocalSoftware(mLocalBar);
 
-    // 10. The debug bar, in developer mode only.
+    // The debug bar, in developer mode only.
     if (modInitial::gIsDevelopMode) {
         mDebugBar = mBars->Add(QStringLiteral("调试菜单"), CommandBars::Top);
         mDebugBar->Add(CommandBarControl::Label, Cmd::FocusLabel, QStringLiteral("FOCUSINWEBBROWSER"));

@@ -24,11 +24,11 @@ public:
     // What the subsystems plug into the window. Each is optional: without it the window shows
     // the pane empty, or leaves the command without effect.
     struct Extensions {
-        // Load step 8: the sticky-notes control (returned, so the window can set its tooltip) and
+        // The sticky-notes control (returned, so the window can set its tooltip) and
         // the recent-documents menu on toolbar "工具".
         std::function<CommandBarControl*(CommandBar*)> addNotesControl;
         std::function<void(CommandBar*)> addRecentDocumentsMenu;
-        // Load step 9: the application buttons of toolbar "本地工具".
+        // The application buttons of toolbar "本地工具".
         std::function<void(CommandBar*)> addLocalSoftware;
         // The content window of a pane (created once, kept while the pane only hides).
         std::function<QWidget*(int paneId)> createPaneContent;
@@ -36,8 +36,8 @@ public:
         std::function<void(int paneId, QWidget* content)> paneContentAttached;
         // A pane is about to be shown (web panes navigate a fresh page here).
         std::function<void(int paneId, QWidget* content)> paneExpanding;
-        // Commands whose work belongs to a subsystem: 197 new page, 104 update check, 580 open link,
-        // 700 rescan software, and any identifier a subsystem registers.
+        // Commands whose work belongs to a subsystem: Cmd::NewPage, Cmd::CheckUpdate, Cmd::OpenLink,
+        // Cmd::RescanSoftware, and any identifier a subsystem registers.
         std::map<int, std::function<void(CommandBarControl*)>> commands;
         // Work of the shutdown before the user data is saved (cancelling a download).
         std::function<void()> beforeSave;
@@ -59,7 +59,7 @@ public:
     // The content window of a pane (nullptr until created).
     QWidget* paneContent(int paneId) const { return mPaneContents.value(paneId); }
 
-    // The arrangement of load and of command 103.
+    // The arrangement of load and of Cmd::DefaultLayout.
     void ApplyDefaultArrangement();
     // Command Cmd::SuperSearch.
     void ToggleAdvancedSearch();

@@ -1,48 +1,46 @@
 #include "web/BrowserExternal.h"
 
-#include "core/clsData.h"
-#include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
 #include "platform/PlainMessage.h"
+#include "web/ExternalRecentlyClosedPages.h"
 #include "web/cWebBrowser.h"
-#include "web/clsActStatus.h"
-#include "web/clsRecentClosedPages.h"
 
-#include <exception>
+#include <QTimer>
 
-BrowserExternal::BrowserExternal(cWebBrowser* host) : QObject(host), mHost(host) {}
+BrowserExternal::BrowserExternal(cWebBrowser* host)
+    : QObject(host), mHost(host), mPages(new ExternalRecentlyClosedPages(this)) {}
+
+bool BrowserExternal::CallAllowed() const {
+    return mHost && mHost->isCreated() && mHost->ShowsInnerPage();
+}
 
 QObject* BrowserExternal::RecentlyClosedPages() const {
-    try {
-        if (!modInitial::gData)
-            return nullptr;
-        clsActStatus* status = ActStatusOf(modInitial::gData->UserData());
-        return status ? status->RecentlyClosedPages() : nullptr;
-    } catch (const std::exception& e) {
-        if (modInitial::gIsDevelopMode) {
-            try {
-                modDevelopeFunction::WriteLog(QStringLiteral("external.RecentlyClosedPages: ") +
-                                              QString::fromLocal8Bit(e.what()));
-            } catch (const std::exception&) {
-            }
-        }
-        return nullptr;
-    }
+    return mPages;
 }
 
 void BrowserExternal::AddFavorite(const QString& vURL, const QString& vTitle) {
-    // Without an address the command works on the page the host shows, as the browser's own
-    // add-favorite command does; an internal page may name the page it means (a closed page).
-    if (vURL.trimmed().isEmpty())
-        mHost->Exec(cWebBrowser::CmdAddFavorite);
-    else
-        mHost->AddFavorite(vURL.trimmed(), vTitle.isEmpty() ? vURL.trimmed() : vTitle);
+    if (!CallAllowed())
+        return;
+    const QString url = vURL.trimmed();
+    const QString title = vTitle.isEmpty() ? url : vTitle;
+    QTimer::singleShot(0, this, [this, url, title] {
+        if (!CallAllowed())
+            return;
+        // Without an address the command works on the page the host shows, as the browser's own
+        // add-favorite command does; an internal page may name the page it means (a closed page).
+        if (url.isEmpty())
+            mHost->Exec(cWebBrowser::CmdAddFavorite);
+        else
+            mHost->AddFavorite(url, title);
+    });
 }
 
 QString BrowserExternal::GetHostAppPath() const {
-    return modInitial::AppPath();
+    return CallAllowed() ? modInitial::AppPath() : QString();
 }
 
 void BrowserExternal::testMsg() const {
-    ShowPlainMessage(QStringLiteral("abcOK"));
+    if (!CallAllowed())
+        return;
+    QTimer::singleShot(0, this, [] { ShowPlainMessage(QStringLiteral("abcOK")); });
 }

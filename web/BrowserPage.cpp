@@ -3,8 +3,6 @@
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
 
-#include <exception>
-
 BrowserPage::BrowserPage(QObject* parent) : QWebEnginePage(parent) {}
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
@@ -19,11 +17,7 @@ QWebEnginePage* BrowserPage::createWindow(WebWindowType type) {
 
 void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                            int lineNumber, const QString& sourceID) {
-    if (!modInitial::gIsDevelopMode || level != ErrorMessageLevel)
-        return;
-    try {
+    if (modInitial::gIsDevelopMode && level == ErrorMessageLevel)
         modDevelopeFunction::WriteLog(
             QStringLiteral("Script error in %1, line %2: %3").arg(sourceID).arg(lineNumber).arg(message));
-    } catch (const std::exception&) {
-    }
 }

@@ -4,6 +4,7 @@
 #include "core/modInitial.h"
 #include "web/BrowserExternal.h"
 #include "web/BrowserPage.h"
+#include "web/InnerPages.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,10 +18,9 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineDownloadRequest>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -44,27 +44,10 @@ std::function<void(const QString&, const QString&)>& addFavoriteHandler() {
     return handler;
 }
 
-const char* const kChannelScriptName = "qv-external-webchannel";
-
-void devLog(const QString& text) {
-    if (!modInitial::gIsDevelopMode)
-        return;
-    try {
-        modDevelopeFunction::WriteLog(text);
-    } catch (const std::exception&) {
-    }
-}
-
-// The channel's client script that Qt ships in its resources.
-QString channelScriptSource() {
-    static QString source;
-    if (source.isEmpty()) {
-        QFile file(QStringLiteral(":/qtwebchannel/qwebchannel.js"));
-        if (file.open(QIODevice::ReadOnly))
-            source = QString::fromUtf8(file.readAll());
-    }
-    return source;
-}
+// How long a print may take before the window stops waiting for it. The engine renders the
+// whole page before the printer gets it; a page that never finishes must not keep the window in
+// a nested event loop for ever.
+constexpr int kPrintTimeLimitMs = 120000;
 
 bool isInside(const QWidget* widget, const QWidget* ancestor) {
     for (const QWidget* w = widget; w; w = w->parentWidget()) {
@@ -107,13 +90,25 @@ void cWebBrowser::INIAll(QWidget* nfrm, QWidget* container) {
     hostList().insert(WebbrowserID, this);
 
     QWidget* parent = container ? container : nfrm;
+    InnerPages::RegisterScheme();
     auto* view = new QWebEngineView(parent);
     auto* page = new BrowserPage(view);
     view->setPage(page);
+    InnerPages::InstallHandler(page->profile());
     // A failed navigation leaves the page as it is instead of showing the engine's error page.
     page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    // Local documents (a file the user opens) show the files beside them (their pictures,
+    // frames) but do not reach into the web. The internal pages need neither: their pictures
+    // come through their own scheme, so showing one changes none of this.
     page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    // The channel stays in a world of its own for the page's whole life: only the scripts that
+    // InnerPages installs relay it, and only into an internal document.
+    mChannel = new QWebChannel(this);
+    mChannel->registerObject(QStringLiteral("external"), mExternal);
+    page->setWebChannel(mChannel, quint32(InnerPages::HostWorld()));
+    InnerPages::InstallScripts(page);
     view->setContextMenuPolicy(mContextMenu ? Qt::DefaultContextMenu : Qt::NoContextMenu);
     view->setGeometry(parent->rect());
     view->show();
@@ -225,22 +220,35 @@ bool cWebBrowser::QueryStatus(int command, QString* name) const {
 }
 
 bool cWebBrowser::Exec(int command) {
-    if (!QueryStatus(command))
+    // The commands show dialogs, which run event loops of their own; a command that arrives
+    // meanwhile (a key, a page's call) waits for the next time instead of opening a second one.
+    if (mExecuting || !QueryStatus(command))
         return false;
+    mExecuting = true;
+    QPointer<cWebBrowser> self(this);
+    bool result = false;
     switch (command) {
     case CmdSaveAs:
-        return saveAs();
+        result = saveAs();
+        break;
     case CmdPrint:
-        return printWithDialog();
+        result = printWithDialog();
+        break;
     case CmdPrintPreview:
-        return printPreview();
+        result = printPreview();
+        break;
     case CmdPageSetup:
-        return pageSetup();
+        result = pageSetup();
+        break;
     case CmdAddFavorite:
-        return AddFavorite(mPage->url().toString(), mPage->title());
+        result = AddFavorite(mPage->url().toString(), mPage->title());
+        break;
     default:
-        return false;
+        break;
     }
+    if (self)
+        mExecuting = false;
+    return result;
 }
 
 bool cWebBrowser::AddFavorite(const QString& url, const QString& title) {
@@ -248,7 +256,8 @@ bool cWebBrowser::AddFavorite(const QString& url, const QString& title) {
         addFavoriteHandler()(url, title);
         return true;
     }
-    devLog(QStringLiteral("AddFavorite: no favorites handler for ") + url);
+    if (modInitial::gIsDevelopMode)
+        modDevelopeFunction::WriteLog(QStringLiteral("AddFavorite: no favorites handler for ") + url);
     emit AddFavoriteRequested(url, title);
     return false;
 }
@@ -265,19 +274,31 @@ QPrinter* cWebBrowser::printer() {
 }
 
 bool cWebBrowser::printAndWait(QPrinter* target) {
-    if (!mView)
+    // One print at a time: the view refuses a second one while it renders, and the printer
+    // belongs to the first until the view reports the end.
+    if (!mView || !target || mPrinting)
         return false;
-    // The view prints asynchronously and needs the printer until it reports the end.
-    QEventLoop loop;
-    bool result = false;
+    mPrinting = true;
+    QPointer<cWebBrowser> self(this);
     QPointer<QWebEngineView> view = mView;
+    // The end of the print, also when it arrives after the wait below has given up.
+    connect(
+        view, &QWebEngineView::printFinished, this, [this] { mPrinting = false; }, Qt::SingleShotConnection);
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    bool result = false;
     connect(view, &QWebEngineView::printFinished, &loop, [&](bool success) {
         result = success;
         loop.quit();
     });
     connect(view, &QObject::destroyed, &loop, &QEventLoop::quit);
+    connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
     view->print(target);
+    limit.start(kPrintTimeLimitMs);
     loop.exec();
+    if (self && !view)
+        mPrinting = false;
     return result;
 }
 
@@ -330,34 +351,8 @@ bool cWebBrowser::saveAs() {
     return true;
 }
 
-void cWebBrowser::SetExternalPublished(bool published) {
-    if (!mPage)
-        return;
-    QWebEngineScriptCollection& scripts = mPage->scripts();
-    if (published) {
-        if (!mChannel) {
-            mChannel = new QWebChannel(this);
-            mChannel->registerObject(QStringLiteral("external"), mExternal);
-        }
-        if (mPage->webChannel() != mChannel)
-            mPage->setWebChannel(mChannel);
-        if (scripts.find(QLatin1String(kChannelScriptName)).isEmpty()) {
-            QWebEngineScript script;
-            script.setName(QLatin1String(kChannelScriptName));
-            script.setSourceCode(channelScriptSource());
-            script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-            script.setWorldId(QWebEngineScript::MainWorld);
-            script.setRunsOnSubFrames(false);
-            scripts.insert(script);
-        }
-    } else {
-        if (mPage->webChannel())
-            mPage->setWebChannel(nullptr);
-        const QList<QWebEngineScript> found = scripts.find(QLatin1String(kChannelScriptName));
-        for (const QWebEngineScript& script : found)
-            scripts.remove(script);
-    }
-    mPublished = published;
+bool cWebBrowser::ShowsInnerPage() const {
+    return mPage && InnerPages::IsInnerUrl(mPage->url());
 }
 
 void cWebBrowser::pvReleaseWBControl() {
@@ -366,9 +361,7 @@ void cWebBrowser::pvReleaseWBControl() {
         if (mPage) {
             mPage->NavigationHandler = nullptr;
             mPage->NewWindowHandler = nullptr;
-            mPage->setWebChannel(nullptr);
         }
-        mPublished = false;
         if (mView) {
             // Nothing of the window hears from the engine any more.
             if (mForm) {

@@ -21,8 +21,8 @@ class QWidget;
 // own: the context-menu switch, thumbnails, writing HTML directly, the print, page-setup and
 // save-as commands, and the `external` object that the program's internal pages see.
 //
-// Every host is in the global host list from INIAll until pvReleaseWBControl, under the decimal
-// native id of its window.
+// Every host is in the global host list from INIAll until pvReleaseWBControl, under its window's
+// handle (WindowHandle).
 class cWebBrowser : public QObject {
     Q_OBJECT
 public:
@@ -81,7 +81,8 @@ public:
     void setHtmlDirect(const QString& HTMLstring, const QUrl& baseUrl = QUrl());
 
     // Runs a document command (save as, print, print preview, page setup, add favorite).
-    // False when the command is unknown, unavailable, or the user cancelled its dialog.
+    // False when the command is unknown, unavailable, another command's dialog is still open, or
+    // the user cancelled its dialog. A print waits at most two minutes for the engine.
     bool Exec(int command);
     // Whether the command can run now; `name` receives its name.
     bool QueryStatus(int command, QString* name = nullptr) const;
@@ -91,11 +92,10 @@ public:
     // The favorites subsystem installs the add-favorite dialog here; an empty function removes it.
     static void SetAddFavoriteHandler(std::function<void(const QString& url, const QString& title)> handler);
 
-    // Publishes `external` to the current page (internal pages only) or takes it away again:
-    // with it the page gets the web channel and the channel's script in its main world.
-    void SetExternalPublished(bool published);
-    bool ExternalPublished() const { return mPublished; }
+    // The object internal pages see as `external`; ordinary pages never reach it.
     BrowserExternal* External() const { return mExternal; }
+    // Whether the page's current address is an internal page (its scheme, InnerPages).
+    bool ShowsInnerPage() const;
 
     // Stops the engine, deletes it and takes the host out of the global host list.
     void pvReleaseWBControl();
@@ -128,7 +128,9 @@ private:
     QWebChannel* mChannel = nullptr;
     std::unique_ptr<QPrinter> mPrinter;
     bool mCreated = false;
-    bool mPublished = false;
+    // A print is under way / a command's dialog is open.
+    bool mPrinting = false;
+    bool mExecuting = false;
     bool mContextMenu = true;
     bool mFocus = false;
     qint32 mHostInfo = DefaultHostInfo;

@@ -16,8 +16,7 @@
 
 namespace {
 
-// Writes a failed step to the developer log. The log is a trace for the makers: when it cannot
-// be written either, the operation still goes on.
+// Writes a failed step to the developer log (in developer mode).
 void reportStep(const char* operation, const std::exception& e) {
     if (!modInitial::gIsDevelopMode)
         return;
@@ -29,13 +28,9 @@ void reportStep(const char* operation, const std::exception& e) {
     } else {
         description = QString::fromLocal8Bit(e.what());
     }
-    try {
-        modDevelopeFunction::WriteLog(QStringLiteral("Error ") + QString::number(number) +
-                                      QStringLiteral(" (") + description + QStringLiteral(") in 过程 ") +
-                                      QLatin1String(operation) +
-                                      QStringLiteral(" of Class Module clsActStatus"));
-    } catch (const std::exception&) {
-    }
+    modDevelopeFunction::WriteLog(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(" (") +
+                                  description + QStringLiteral(") in 过程 ") + QLatin1String(operation) +
+                                  QStringLiteral(" of Class Module clsActStatus"));
 }
 
 // Runs one step of an operation; a failure is reported and the operation goes on.

@@ -47,7 +47,8 @@ public:
     // The recorded address, or empty when the site has none.
     QString getSNSLastOpenUrl(const QString& LinkId);
 
-    // The handle a window is recorded by: its native id as decimal text.
+    // The handle a window is recorded by, as decimal text: the number the program gives each
+    // window once and keeps with it (cWebBrowser::WindowHandle), not its native window id.
     static QString HandleOf(QWidget* window);
     // The text without the characters an XML file cannot hold (control characters other than tab
     // and line breaks, U+FFFE, U+FFFF). Pages can carry them in addresses and titles; written into

@@ -7,7 +7,6 @@
 #include "controls/TabbedWorkspace.h"
 #include "core/QvIds.h"
 #include "core/cRegistry.h"
-#include "core/clsCommonData.h"
 #include "core/clsData.h"
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
@@ -15,6 +14,7 @@
 #include "platform/AnsiCodec.h"
 #include "platform/RegistryView.h"
 #include "web/BrowserPage.h"
+#include "web/InnerPages.h"
 #include "web/cWebBrowser.h"
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
@@ -27,8 +27,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFont>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -56,8 +54,7 @@ const char* const kStartPageKey = "Software\\Microsoft\\Internet Explorer\\Main"
 const char* const kDefaultInnerPage = "rcp";
 // Image of an address without a site icon.
 constexpr int kDefaultPageIcon = 799;
-// A window that nobody shows still navigates after this long instead of keeping its caller
-// waiting for ever.
+// A window that nobody shows still navigates after this long.
 constexpr int kInitialWaitLimitMs = 5000;
 
 QList<frmBrowser*>& openWindows() {
@@ -93,16 +90,6 @@ QString menuCaption(const QString& text) {
     QString caption = text;
     caption.replace(QLatin1Char('&'), QLatin1String("&&"));
     return caption;
-}
-
-QString rcpHtml(const QString& name) {
-    if (name != QLatin1String(kDefaultInnerPage) || !modInitial::gData)
-        return QString();
-    clsCommonData* common = modInitial::gData->CommonData();
-    if (!common || common->XMLNode.isNull())
-        return QString();
-    const XmlNode node = common->XMLNode.selectSingleNode(QStringLiteral("prehtml/rcp"));
-    return node.isNull() ? QString() : node.text();
 }
 
 } // namespace
@@ -313,23 +300,23 @@ bool frmBrowser::event(QEvent* event) {
 
 void frmBrowser::finishInitialising() {
     mInitialising = false;
+    if (!mPendingNavigation)
+        return;
+    const std::function<void()> navigation = std::move(mPendingNavigation);
+    mPendingNavigation = nullptr;
+    navigation();
 }
 
-void frmBrowser::waitWhileInitialising() {
+bool frmBrowser::deferWhileInitialising(std::function<void()> navigation) {
     if (!mInitialising)
-        return;
-    QPointer<frmBrowser> self(this);
-    QElapsedTimer waited;
-    waited.start();
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!self || !self->mInitialising || waited.elapsed() >= kInitialWaitLimitMs)
-            loop.quit();
-    });
-    poll.start();
-    loop.exec();
+        return false;
+    // The navigation runs when the window is first shown. A later request replaces an earlier
+    // one, as a second navigation replaces the first in any browser; a window that nobody shows
+    // still navigates after a while instead of keeping its request for ever.
+    if (!mPendingNavigation)
+        QTimer::singleShot(kInitialWaitLimitMs, this, &frmBrowser::finishInitialising);
+    mPendingNavigation = std::move(navigation);
+    return true;
 }
 
 void frmBrowser::attachFrame(QMdiSubWindow* frame) {
@@ -387,143 +374,87 @@ void frmBrowser::closeEvent(QCloseEvent* event) {
 // Navigation
 
 void frmBrowser::goURL(const QString& strURL, const NavigateOptions& options) {
-    QPointer<frmBrowser> self(this);
-    waitWhileInitialising();
-    if (!self || mReleased || !page())
+    if (mReleased || !page() || deferWhileInitialising([this, strURL, options] { goURL(strURL, options); }))
         return;
-    // An ordinary page never sees the host object.
-    if (mInnerPage)
-        showDefaultIcon();
-    mInnerPage = false;
-    mWritingInner = false;
-    mHost->SetExternalPublished(false);
-    mHost->set_m_bContextMenu(true);
     showAddress(strURL, true);
     mAddressEdited = false;
 
     const QUrl url(strURL.trimmed());
-    if (!url.isEmpty()) {
-        if (!options.PostData) {
-            page()->load(url);
-        } else {
-            QWebEngineHttpRequest request(url, QWebEngineHttpRequest::Post);
-            request.setPostData(AnsiCodec::fromUnicode(*options.PostData));
-            if (options.Headers) {
-                // The header text is CR LF separated "Name: value" lines, ended by CR LF.
-                const QString headers = *options.Headers + QStringLiteral("\r\n");
-                const QStringList lines = headers.split(QLatin1Char('\n'));
-                for (QString line : lines) {
-                    line = line.trimmed();
-                    const qsizetype colon = line.indexOf(QLatin1Char(':'));
-                    if (line.isEmpty() || colon <= 0)
-                        continue;
-                    request.setHeader(line.left(colon).trimmed().toLatin1(),
-                                      AnsiCodec::fromUnicode(line.mid(colon + 1).trimmed()));
-                }
-            }
-            page()->load(request);
+    if (url.isEmpty())
+        return;
+    if (!options.PostData) {
+        page()->load(url);
+        return;
+    }
+    QWebEngineHttpRequest request(url, QWebEngineHttpRequest::Post);
+    request.setPostData(AnsiCodec::fromUnicode(*options.PostData));
+    if (options.Headers) {
+        // The header text is CR LF separated "Name: value" lines, ended by CR LF.
+        const QString headers = *options.Headers + QStringLiteral("\r\n");
+        const QStringList lines = headers.split(QLatin1Char('\n'));
+        for (QString line : lines) {
+            line = line.trimmed();
+            const qsizetype colon = line.indexOf(QLatin1Char(':'));
+            if (line.isEmpty() || colon <= 0)
+                continue;
+            request.setHeader(line.left(colon).trimmed().toLatin1(),
+                              AnsiCodec::fromUnicode(line.mid(colon + 1).trimmed()));
         }
     }
-    mNavigated = true;
-    mInnerPage = false;
+    page()->load(request);
 }
 
 void frmBrowser::GoInnerPage(const QString& InnerPageName) {
-    QPointer<frmBrowser> self(this);
-    waitWhileInitialising();
-    if (!self || mReleased || !page())
+    if (mReleased || !page() || deferWhileInitialising([this, InnerPageName] { GoInnerPage(InnerPageName); }))
         return;
-    mInnerPage = true;
-    mInnerPageWritten = false;
     strInnerPageName = InnerPageName;
-    mHost->set_m_bContextMenu(false);
-    showProgramIcon();
     showAddress(QString(), true);
     mAddressEdited = false;
-    const QUrl current = page()->url();
-    if (current.isEmpty() || mHost->ExternalPublished()) {
-        // No ordinary document is there that could see the host object.
-        writeInnerPage();
-    } else {
-        // The host object is published to the document that is there when it is published, so
-        // an ordinary page goes first: the internal page is written into a fresh blank document.
-        mHost->SetExternalPublished(false);
-        page()->load(QUrl(QStringLiteral("about:blank")));
-    }
+    // Loading the page's own address again reloads it in place, without a new history entry.
+    page()->load(InnerPages::Url(InnerPageName));
 }
 
-void frmBrowser::writeInnerPage() {
-    if (!page())
-        return;
-    // The page lists local thumbnails and opens the closed pages' addresses from a local
-    // document; both need the local-content permissions while it is shown.
-    page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-    page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    mHost->SetExternalPublished(true);
-    mWritingInner = true;
-    mHost->setHtmlDirect(rcpHtml(strInnerPageName), innerBaseUrl());
-    mInnerPageWritten = true;
-}
-
-QUrl frmBrowser::innerBaseUrl() const {
-    // Relative addresses of the internal page, and its thumbnails as file: addresses, resolve in
-    // the program's data folder.
-    return QUrl::fromLocalFile(modInitial::AppPath() + QStringLiteral("/Data/"));
-}
-
-bool frmBrowser::isInnerUrl(const QUrl& url) const {
-    if (url.scheme() == QLatin1String("data"))
-        return true;
-    return url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == innerBaseUrl();
+bool frmBrowser::isInnerPage() const {
+    return mHost && mHost->ShowsInnerPage();
 }
 
 QString frmBrowser::displayAddress(const QUrl& url) const {
-    if (url.isEmpty() || isBlank(url) || (mInnerPage && isInnerUrl(url)))
+    if (url.isEmpty() || isBlank(url) || InnerPages::IsInnerUrl(url))
         return QString();
     return url.toString();
 }
 
-bool frmBrowser::onNavigationRequest(const QUrl& url, int type, bool isMainFrame) {
-    try {
-        if (!isMainFrame)
-            return true;
-        if (mReleased)
-            return false;
-        const auto navigation = QWebEnginePage::NavigationType(type);
-        if (mWritingInner && url.scheme() == QLatin1String("data")) {
-            // The internal page being written.
-            mWritingInner = false;
-            return true;
-        }
-        const QUrl current = page() ? page()->url() : QUrl();
-        if (mInnerPage && url.hasFragment() &&
-            url.adjusted(QUrl::RemoveFragment) == current.adjusted(QUrl::RemoveFragment)) {
-            // A jump inside the internal page keeps it what it is.
-            return true;
-        }
-        if (isInnerUrl(url) && (navigation == QWebEnginePage::NavigationTypeBackForward ||
-                                navigation == QWebEnginePage::NavigationTypeReload)) {
-            // The internal page is written, not loaded: returning to it writes it anew, with the
-            // host object and a current list.
-            const QString name =
-                strInnerPageName.isEmpty() ? QString::fromLatin1(kDefaultInnerPage) : strInnerPageName;
-            QTimer::singleShot(0, this, [this, name] { GoInnerPage(name); });
-            return false;
-        }
-        // An ordinary page: the host object goes before the page arrives.
-        if (mInnerPage) {
-            mInnerPage = false;
-            showDefaultIcon();
-        }
-        mHost->SetExternalPublished(false);
+void frmBrowser::showPageKind(const QUrl& url) {
+    // What the window shows around the page follows the page's address, however the page came.
+    const bool inner = InnerPages::IsInnerUrl(url);
+    if (inner) {
+        strInnerPageName = InnerPages::NameOf(url);
+        mHost->set_m_bContextMenu(false);
+        if (!mProgramIconShown)
+            showProgramIcon();
+    } else {
         mHost->set_m_bContextMenu(true);
-        if (navigation == QWebEnginePage::NavigationTypeLinkClicked)
-            mAddressEdited = false;
-        if (!AddressBoxActive())
-            showAddress(url.toString(), false);
-    } catch (const std::exception& e) {
-        reportError(QStringLiteral("BeforeNavigate2"), QString::fromLocal8Bit(e.what()));
+        if (mProgramIconShown)
+            showDefaultIcon();
     }
+}
+
+bool frmBrowser::onNavigationRequest(const QUrl& url, int type, bool isMainFrame) {
+    if (!isMainFrame)
+        return true;
+    if (mReleased)
+        return false;
+    const auto navigation = QWebEnginePage::NavigationType(type);
+    // Internal pages are opened by the program, the history or another internal page; an
+    // ordinary page cannot send the user there (the engine refuses it as well).
+    if (InnerPages::IsInnerUrl(url) && !isInnerPage() && navigation != QWebEnginePage::NavigationTypeTyped &&
+        navigation != QWebEnginePage::NavigationTypeBackForward &&
+        navigation != QWebEnginePage::NavigationTypeReload)
+        return false;
+    if (navigation == QWebEnginePage::NavigationTypeLinkClicked)
+        mAddressEdited = false;
+    if (!AddressBoxActive())
+        showAddress(displayAddress(url), false);
     return true;
 }
 
@@ -540,51 +471,12 @@ QWebEnginePage* frmBrowser::onNewWindowRequest() {
 }
 
 void frmBrowser::onUrlChanged(const QUrl& url) {
-    try {
-        if (skipBlankStep(url))
-            return;
-        if (mInnerPage && mInnerPageWritten && !mWritingInner && isBlank(url)) {
-            // The history went back to the blank document that preceded the internal page.
-            mInnerPage = false;
-            mHost->SetExternalPublished(false);
-            mHost->set_m_bContextMenu(true);
-            showDefaultIcon();
-        }
-        if (!mInnerPage) {
-            // Local documents may reach remote addresses only while the internal page is shown;
-            // the new document has arrived, so that ends now.
-            page()->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-            if (!AddressBoxActive())
-                showAddress(displayAddress(url), false);
-        }
-        updateHistoryButtons();
-    } catch (const std::exception& e) {
-        reportError(QStringLiteral("NavigateComplete2"), QString::fromLocal8Bit(e.what()));
-    }
-}
-
-bool frmBrowser::skipBlankStep(const QUrl& url) {
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (!history)
-        return false;
-    const int index = history->currentItemIndex();
-    const int previous = mHistoryIndex;
-    mHistoryIndex = index;
-    // The blank document written before an internal page (so that the page before it never saw
-    // the host object) is no page of its own: travelling through the history passes over it.
-    // It is the entry right before an internal page's entry.
-    if (!isBlank(url) || (mInnerPage && !mInnerPageWritten) || index + 1 >= history->count() ||
-        history->itemAt(index + 1).url().scheme() != QLatin1String("data"))
-        return false;
-    const int target = previous > index ? index - 1 : index + 1;
-    if (target < 0 || target >= history->count())
-        return false;
-    QTimer::singleShot(0, this, [this, target] {
-        QWebEngineHistory* now = page() ? page()->history() : nullptr;
-        if (now && target < now->count())
-            now->goToItem(now->itemAt(target));
-    });
-    return true;
+    if (mReleased)
+        return;
+    showPageKind(url);
+    if (!AddressBoxActive())
+        showAddress(displayAddress(url), false);
+    updateHistoryButtons();
 }
 
 void frmBrowser::onLoadStarted() {
@@ -606,37 +498,27 @@ void frmBrowser::onLoadProgress(int progress) {
 }
 
 void frmBrowser::onLoadFinished(bool ok) {
-    try {
-        if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
-            pane->setVisible(false);
-        updateHistoryButtons();
-        if (mReleased || !page())
-            return;
-        if (mInnerPage) {
-            // The blank document is there: now the internal page can be written into it.
-            if (!mInnerPageWritten && ok && isBlank(page()->url()))
-                writeInnerPage();
-            return;
-        }
-        if (!ok)
-            return;
-        const QUrl url = page()->url();
-        if (!AddressBoxActive())
-            showAddress(displayAddress(url), false);
-        if (modInitial::gData && !url.isEmpty() && !isInnerUrl(url)) {
+    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
+        pane->setVisible(false);
+    updateHistoryButtons();
+    if (mReleased || !page() || !ok || isInnerPage())
+        return;
+    const QUrl url = page()->url();
+    if (!AddressBoxActive())
+        showAddress(displayAddress(url), false);
+    if (modInitial::gData && !url.isEmpty()) {
+        try {
             if (clsActStatus* status = ActStatusOf(modInitial::gData->UserData()))
                 status->UpdateOpenedPage(this, url.toString());
+        } catch (const std::exception& e) {
+            reportError(QStringLiteral("DocumentComplete"), QString::fromLocal8Bit(e.what()));
         }
-    } catch (const std::exception& e) {
-        reportError(QStringLiteral("DocumentComplete"), QString::fromLocal8Bit(e.what()));
     }
 }
 
 void frmBrowser::onTitleChanged(const QString& title) {
-    // While the internal page is written the engine reports its address as a title first.
-    if (mInnerPage && (title.startsWith(QLatin1String("data:")) || QUrl(title) == innerBaseUrl()))
-        return;
-    if (title.isEmpty() || title == QLatin1String("about:blank"))
+    // A page without a title of its own (yet) is reported with its address as the title.
+    if (title.isEmpty() || title == QLatin1String("about:blank") || InnerPages::IsInnerUrl(QUrl(title)))
         setCaption(QString::fromUtf8(kNewPageCaption));
     else
         setCaption(title);
@@ -651,15 +533,14 @@ void frmBrowser::setCaption(const QString& caption) {
 }
 
 void frmBrowser::onSiteIconChanged(const QIcon& icon) {
-    if (mInnerPage || mReleased)
+    if (isInnerPage() || mReleased)
         return;
     if (icon.isNull()) {
         showDefaultIcon();
         return;
     }
     setSmallIcon(icon);
-    mSiteIconSet = true;
-    mDefaultIconShown = false;
+    mProgramIconShown = false;
     if (mAddressIcon)
         mAddressIcon->setIcon(icon);
 }
@@ -676,8 +557,7 @@ void frmBrowser::showDefaultIcon() {
     const QIcon icon =
         !modInitial::gIEIconSmall.isNull() ? modInitial::gIEIconSmall : storeIcon(kDefaultPageIcon);
     setSmallIcon(icon);
-    mSiteIconSet = false;
-    mDefaultIconShown = true;
+    mProgramIconShown = false;
     if (mAddressIcon)
         mAddressIcon->setIcon(storeIcon(kDefaultPageIcon));
 }
@@ -689,8 +569,7 @@ void frmBrowser::showProgramIcon() {
         return;
     }
     setSmallIcon(program);
-    mSiteIconSet = false;
-    mDefaultIconShown = false;
+    mProgramIconShown = true;
     if (mAddressIcon)
         mAddressIcon->setIcon(program);
 }
@@ -705,14 +584,14 @@ void frmBrowser::onWindowCloseRequested() {
 }
 
 void frmBrowser::onRecentlyClosedChanged() {
-    if (mClosing || mReleased || !mInnerPage || strInnerPageName != QLatin1String(kDefaultInnerPage) ||
+    if (mClosing || mReleased || !isInnerPage() || strInnerPageName != QLatin1String(kDefaultInnerPage) ||
         mInnerRefreshPending)
         return;
     // Several changes in a row (a close adds, a full list drops the oldest) show the page once.
     mInnerRefreshPending = true;
     QTimer::singleShot(0, this, [this] {
         mInnerRefreshPending = false;
-        if (!mClosing && !mReleased && mInnerPage && strInnerPageName == QLatin1String(kDefaultInnerPage))
+        if (!mClosing && !mReleased && isInnerPage() && strInnerPageName == QLatin1String(kDefaultInnerPage))
             GoInnerPage(strInnerPageName);
     });
 }
@@ -815,7 +694,7 @@ void frmBrowser::onExecute(CommandBarControl* control) {
                 current->triggerAction(QWebEnginePage::Stop);
             break;
         case Cmd::Refresh:
-            if (mInnerPage)
+            if (isInnerPage())
                 GoInnerPage(strInnerPageName);
             else if (current)
                 current->triggerAction(QWebEnginePage::ReloadAndBypassCache);
@@ -1023,12 +902,12 @@ clsRecentClosedPages* frmBrowser::recentlyClosedList() {
 }
 
 void frmBrowser::recordClosedPage() {
-    if (mInnerPage || !page())
+    if (isInnerPage() || !page())
         return;
     // The page's own address: what the user may have typed into the box without going there
     // is no page that was closed.
     const QUrl url = page()->url();
-    if (url.isEmpty() || isBlank(url) || isInnerUrl(url))
+    if (url.isEmpty() || isBlank(url) || InnerPages::IsInnerUrl(url))
         return;
     const QDateTime now = QDateTime::currentDateTime();
     const QString handle = cWebBrowser::WindowHandle(this);
@@ -1078,10 +957,6 @@ bool frmBrowser::closeRequest(bool fromApplication) {
 }
 
 void frmBrowser::reportError(const QString& where, const QString& what) {
-    if (!modInitial::gIsDevelopMode)
-        return;
-    try {
+    if (modInitial::gIsDevelopMode)
         modDevelopeFunction::WriteLog(QStringLiteral("frmBrowser ") + where + QStringLiteral(": ") + what);
-    } catch (const std::exception&) {
-    }
 }

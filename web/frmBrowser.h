@@ -23,7 +23,9 @@ class clsRecentClosedPages;
 // A browser window: one tab of the main window with the navigation tool bar "浏览器基本功能",
 // the address box, a status bar and the page. It records its address in the session state,
 // keeps its icon with the site, opens pop-ups in new tabs and, when closed, records the page in
-// the recently closed list with a thumbnail. It can show the internal page "rcp".
+// the recently closed list with a thumbnail. It can show the internal page "rcp", which comes
+// from the program's own scheme (InnerPages); nothing the window does decides whether a page
+// sees the host objects.
 class frmBrowser : public QWidget {
     Q_OBJECT
 public:
@@ -41,13 +43,16 @@ public:
     cWebBrowser* host() const { return mHost; }
     bool isFirstLoad = false;
     QString strInnerPageName;
-    bool isInnerPage() const { return mInnerPage; }
+    // Whether the page shown is an internal page (its address has the internal scheme).
+    bool isInnerPage() const;
     bool isClosing() const { return mClosing; }
 
-    // Navigates (waiting, with events running, until the window was first shown). With PostData
-    // the request is a POST of its GBK bytes with the Headers ("Name: value" lines).
+    // Navigates; a window not shown yet navigates when it is first shown (the latest request
+    // wins). With PostData the request is a POST of its GBK bytes with the Headers ("Name: value"
+    // lines).
     void goURL(const QString& strURL, const NavigateOptions& options = {});
-    // Shows an internal page by name; "rcp" writes the common data's prehtml/rcp.
+    // Shows an internal page by name ("qv://<name>/"; "rcp" is the common data's prehtml/rcp),
+    // reloading it in place when it is shown already. Deferred like goURL.
     void GoInnerPage(const QString& InnerPageName);
 
     // The address box's text, the caption.
@@ -74,10 +79,11 @@ public:
     void SetHistoryButton(int flags, CommandBar* menu);
     void WebHistoryGo(int step);
 
-    // Where the favorites and assistant subsystems plug in. The favorites menu (196) and its
-    // folders (801) are filled by `fill` each time they open, after their 800/801 entries were
-    // removed; `run` gets the favorites commands (272 and the 800 entries). The assistant menu
-    // (225) is given to `init` on its first opening.
+    // Where the favorites and assistant subsystems plug in. The favorites menu (Cmd::Favorites)
+    // and its folders (Cmd::FavoriteFolder) are filled by `fill` each time they open, after their
+    // Cmd::FavoriteEntry and Cmd::FavoriteFolder entries were removed; `run` gets the favorites
+    // commands (Cmd::OrganizeFavorites and the Cmd::FavoriteEntry entries). The assistant menu
+    // (Cmd::Assistant) is given to `init` on its first opening.
     static void SetFavoritesMenuHandler(std::function<void(frmBrowser*, CommandBar*)> fill,
                                         std::function<void(frmBrowser*, CommandBarControl*)> run);
     static void SetAssistantMenuHandler(std::function<void(frmBrowser*, CommandBar*)> init);
@@ -103,7 +109,7 @@ private:
     bool onNavigationRequest(const QUrl& url, int type, bool isMainFrame);
     QWebEnginePage* onNewWindowRequest();
     void onUrlChanged(const QUrl& url);
-    bool skipBlankStep(const QUrl& url);
+    void showPageKind(const QUrl& url);
     void onLoadStarted();
     void onLoadProgress(int progress);
     void onLoadFinished(bool ok);
@@ -118,9 +124,9 @@ private:
     void setSmallIcon(const QIcon& icon);
     void showDefaultIcon();
     void showProgramIcon();
-    void writeInnerPage();
-    void waitWhileInitialising();
     void finishInitialising();
+    // Keeps `navigation` for the window's first showing; false when the window is shown already.
+    bool deferWhileInitialising(std::function<void()> navigation);
     void goHome();
     void openNetworkSettings();
     void attachFrame(QMdiSubWindow* frame);
@@ -128,8 +134,6 @@ private:
     bool closeRequest(bool fromApplication);
     void recordClosedPage();
     void releaseWindow();
-    QUrl innerBaseUrl() const;
-    bool isInnerUrl(const QUrl& url) const;
     QString displayAddress(const QUrl& url) const;
     clsRecentClosedPages* recentlyClosedList();
     static void reportError(const QString& where, const QString& what);
@@ -147,22 +151,16 @@ private:
     QString mCaption;
     QIcon mSmallIcon;
     bool mInitialising = true;
+    // What goURL or GoInnerPage asked for before the window was first shown.
+    std::function<void()> mPendingNavigation;
     bool mClosing = false;
-    bool mInnerPage = false;
-    bool mInnerPageWritten = false;
-    bool mNavigated = false;
     bool mLoaded = false;
     bool mReleased = false;
-    // Our own write of the internal page is on its way (the next data: navigation is ours).
-    bool mWritingInner = false;
-    // The site icon of the current page is shown / the default icon is shown.
-    bool mSiteIconSet = false;
-    bool mDefaultIconShown = false;
+    // The program's icon (an internal page's) is shown, rather than a site's or the default.
+    bool mProgramIconShown = false;
     bool mAddressEdited = false;
     // The address list is open, so a chosen entry navigates.
     bool mAddressListOpen = false;
     bool mAssistantInitialised = false;
     bool mInnerRefreshPending = false;
-    // The travel log's current index when the address last changed.
-    int mHistoryIndex = -1;
 };

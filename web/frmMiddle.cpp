@@ -4,11 +4,13 @@
 #include "core/modDevelopeFunction.h"
 #include "core/modInitial.h"
 #include "platform/AnsiCodec.h"
+#include "web/InnerPages.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,29 +33,42 @@ constexpr int kSubmitWaitMs = 3000;
 // Chooses the form, fills it, points it at a new window and submits it. Runs in the
 // application's own script world, so the page's scripts cannot replace the functions used here;
 // DOM accessors are taken from the prototypes because a field named "elements" or "forms"
-// would otherwise stand in for the collection. The data arrive as one JSON argument.
+// would otherwise stand in for the collection. Frames are other realms: their objects are told
+// apart by node type and tag, never by instanceof. The data arrive as one JSON argument.
 const char kFillFunction[] = R"JS(function (d) {
     function getter(proto, name) { return Object.getOwnPropertyDescriptor(proto, name).get; }
     var formsOf = getter(Document.prototype, 'forms');
     var elementsOf = getter(HTMLFormElement.prototype, 'elements');
+    var requestSubmit = HTMLFormElement.prototype.requestSubmit;
     function field(form, name) {
         var item = elementsOf.call(form).namedItem(name);
-        return item && !(item instanceof Element) ? item[0] : item;
+        return item && item.nodeType !== 1 ? item[0] : item;
     }
-    var forms = formsOf.call(document);
-    var form = null;
-    if (d.formName !== '') {
-        form = forms.namedItem(d.formName);
-    } else {
-        for (var i = 0; i < forms.length && !form; ++i) {
+    // The top-level document, then the documents of the frames it may reach (same origin), in
+    // document order, depth first.
+    function documents(win, out) {
+        var doc = null;
+        try { doc = win.document; } catch (e) { doc = null; }
+        if (!doc) return out;
+        out.push(doc);
+        for (var i = 0; i < win.frames.length; ++i) documents(win.frames[i], out);
+        return out;
+    }
+    function choose(forms) {
+        if (d.formName !== '') return forms.namedItem(d.formName);
+        for (var i = 0; i < forms.length; ++i) {
             var f = forms[i];
             if (d.submitName !== '') {
-                if (field(f, d.submitName)) form = f;
+                if (field(f, d.submitName)) return f;
             } else if (d.pars.length > 0 && d.pars.every(function (p) { return field(f, p[0]) !== null; })) {
-                form = f;
+                return f;
             }
         }
+        return null;
     }
+    var docs = documents(window, []);
+    var form = null;
+    for (var n = 0; n < docs.length && !form; ++n) form = choose(formsOf.call(docs[n]));
     if (!form) return { form: false, clicked: 0, error: '' };
     for (var j = 0; j < d.pars.length; ++j) {
         var named = elementsOf.call(form).namedItem(d.pars[j][0]);
@@ -66,10 +81,17 @@ const char kFillFunction[] = R"JS(function (d) {
         var button = field(form, d.submitName);
         if (button && typeof button.click === 'function') { button.click(); clicked = 1; }
     } else {
+        // Every submit button in document order: <input type="submit">, and <button> of type
+        // submit, which a <button> without a type is. A click runs the page's own handlers as a
+        // user's click would.
         var all = Array.prototype.slice.call(elementsOf.call(form));
         for (var k = 0; k < all.length; ++k) {
-            if (all[k] instanceof HTMLInputElement && all[k].type === 'submit') { all[k].click(); ++clicked; }
+            var el = all[k];
+            var tag = el.localName;
+            if ((tag === 'input' || tag === 'button') && el.type === 'submit') { el.click(); ++clicked; }
         }
+        // A form without any submit button is sent as pressing Enter in it would send it.
+        if (clicked === 0) { requestSubmit.call(form); clicked = 1; }
     }
     return { form: true, clicked: clicked, error: '' };
 })JS";
@@ -83,18 +105,10 @@ bool isPlainFileName(const QString& name) {
 // that allows local content to load remote addresses. The window that receives the submission
 // allows it until that navigation has ended, then takes its own setting back.
 void allowSubmissionFromLocalPage(QWebEnginePage* window) {
-    const bool before =
-        window->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls);
-    if (before)
+    if (window->settings()->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls))
         return;
-    const auto allow = [window] {
-        window->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    };
-    allow();
+    window->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     auto* guard = new QObject(window);
-    // A browser window restricts local content again whenever its address changes, which happens
-    // before the submission's request is made; the allowance is renewed right after.
-    QObject::connect(window, &QWebEnginePage::urlChanged, guard, allow);
     QObject::connect(
         window, &QWebEnginePage::loadingChanged, guard, [window, guard](const QWebEngineLoadingInfo& info) {
             if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
@@ -106,12 +120,8 @@ void allowSubmissionFromLocalPage(QWebEnginePage* window) {
 
 void reportProblem(const QString& text) {
     qWarning("middle page: %s", qUtf8Printable(text));
-    if (modInitial::gIsDevelopMode) {
-        try {
-            modDevelopeFunction::WriteLog(QStringLiteral("frmMiddle: ") + text);
-        } catch (const QvError&) {
-        }
-    }
+    if (modInitial::gIsDevelopMode)
+        modDevelopeFunction::WriteLog(QStringLiteral("frmMiddle: ") + text);
 }
 
 } // namespace
@@ -123,7 +133,8 @@ public:
     // The browser windows use the default profile; a new window can only take over the
     // submission when both pages share it.
     explicit MiddleWebPage(frmMiddle* owner)
-        : QWebEnginePage(QWebEngineProfile::defaultProfile(), owner), mOwner(owner) {
+        : QWebEnginePage((InnerPages::RegisterScheme(), QWebEngineProfile::defaultProfile()), owner),
+          mOwner(owner) {
         settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
         settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     }
@@ -193,6 +204,16 @@ void frmMiddle::goURL() {
                 QStringLiteral("element <%1>: attribute \"localname\" must be a plain file name, not \"%2\"")
                     .arg(mNode.nodeName(), localName));
         localPath = modInitial::AppPath() + QStringLiteral("/Data/") + localName;
+        // The page goes into a file of its own, which is deleted again: a name that is taken
+        // already (the user data, the common data, the icons, anything else there) is refused
+        // rather than overwritten. The file this page wrote itself may be written again.
+        const QFileInfo existing(localPath);
+        if ((existing.exists() || existing.isSymLink()) && localPath != mLocalPath)
+            throw QvError(
+                QvErrors::InvalidArgument,
+                QStringLiteral(
+                    "element <%1>: attribute \"localname\" names a file that exists already: \"%2\"")
+                    .arg(mNode.nodeName(), localName));
     }
 
     if (mLocalPath != localPath)
@@ -229,8 +250,9 @@ void frmMiddle::onLoadingChanged(const QWebEngineLoadingInfo& info) {
 }
 
 void frmMiddle::onDocumentComplete() {
-    // Qt reports the completion of the top-level document only (frames finish silently), so a
-    // form is looked for in the top-level document, and "completed and not busy" means this.
+    // Qt reports the completion of the top-level document only, after its frames have loaded:
+    // the form is looked for in the document and its frames then, and "completed and not busy"
+    // means this.
     if (mEnded)
         return;
     if (mNewWindow) {

@@ -32,8 +32,9 @@ public:
     bool NotShowAddress() const { return mNotShowAddress; }
 
     // Reads the element and loads its page. Throws QvError for a missing attribute, a `par`
-    // without name or value, or (kind "2") a local name that is not a plain file name; nothing is
-    // written or loaded then.
+    // without name or value, or (kind "2") a local name that is not a plain file name or names a
+    // file that exists already (other than the one this page wrote); nothing is written or loaded
+    // then.
     void goURL();
 
     QWebEnginePage* page() const;

@@ -1,6 +1,7 @@
 #include "controls/CommandBars.h"
 #include "controls/IconStore.h"
 #include "controls/StatusBar.h"
+#include "core/QvIds.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -119,9 +120,9 @@ TEST_F(CommandBarsTest, MenuBarPopupsShowTheirEntriesInOrder) {
 
     Control* open = menuBar->Add(Control::Popup, 0, "打开");
     Control* help = menuBar->Add(Control::Popup, 0, "帮助");
-    Control* newPage = open->CommandBar()->Add(Control::Button, 197, "新网页");
+    Control* newPage = open->CommandBar()->Add(Control::Button, Cmd::NewPage, "新网页");
     newPage->setTooltipText("打开一个空白的网页");
-    Control* quit = open->CommandBar()->Add(Control::Button, 102, "退出(&X)");
+    Control* quit = open->CommandBar()->Add(Control::Button, Cmd::Exit, "退出(&X)");
 
     EXPECT_EQ(window->menuBar()->actions(), (QList<QAction*>{open->action(), help->action()}));
     QMenu* menu = open->CommandBar()->menu();
@@ -170,16 +171,16 @@ TEST_F(CommandBarsTest, AddBeforeAPositionKeepsTheWidgetInTheSameOrder) {
 
 TEST_F(CommandBarsTest, AControlShowsTheIconNumberedLikeItsIdUnlessGivenAnother) {
     CommandBar* bar = bars->Add("工具");
-    Control* newPage = bar->Add(Control::Button, 197, "新网页");
-    Control* search = bar->Add(Control::Button, 106, "超级搜索");
+    Control* newPage = bar->Add(Control::Button, Cmd::NewPage, "新网页");
+    Control* search = bar->Add(Control::Button, Cmd::SuperSearch, "超级搜索");
     EXPECT_EQ(newPage->IconId(), 197);
     EXPECT_EQ(newPage->action()->icon().cacheKey(), icons.icon(197).cacheKey());
-    EXPECT_TRUE(search->action()->icon().isNull()) << "no icon 106 in the store";
+    EXPECT_TRUE(search->action()->icon().isNull()) << "no icon of that number in the store";
 
     search->setIconId(1080);
     EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(1080).cacheKey());
     // An explicit icon stays when the id changes; a default one follows the id.
-    search->setId(107);
+    search->setId(Cmd::RecentMenu);
     EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(1080).cacheKey());
     newPage->setId(410);
     EXPECT_EQ(newPage->action()->icon().cacheKey(), icons.icon(410).cacheKey());
@@ -191,7 +192,7 @@ TEST_F(CommandBarsTest, IconsFollowAStoreGivenOrChangedLater) {
     auto* other = new CommandBars(window.get());
     CommandBar* bar = other->Add("工具");
     Control* popup = bar->Add(Control::ButtonPopup, 410, "便签");
-    Control* inner = popup->CommandBar()->Add(Control::Button, 197, "新网页");
+    Control* inner = popup->CommandBar()->Add(Control::Button, Cmd::NewPage, "新网页");
     EXPECT_TRUE(inner->action()->icon().isNull());
 
     other->SetIconStore(&icons);
@@ -201,14 +202,14 @@ TEST_F(CommandBarsTest, IconsFollowAStoreGivenOrChangedLater) {
     IconStore replacement;
     replacement.SetIcon(197, solidIcon(Qt::yellow));
     other->SetIconStore(&replacement);
-    EXPECT_EQ(inner->action()->icon().cacheKey(), replacement.icon(197).cacheKey());
+    EXPECT_EQ(inner->action()->icon().cacheKey(), replacement.icon(Cmd::NewPage).cacheKey());
     EXPECT_TRUE(popup->action()->icon().isNull());
     other->SetIconStore(nullptr);
 }
 
 TEST_F(CommandBarsTest, ToolButtonsShowIconCaptionOrBothByStyle) {
     CommandBar* bar = bars->Add("工具");
-    Control* withIcon = bar->Add(Control::Button, 197, "新网页");
+    Control* withIcon = bar->Add(Control::Button, Cmd::NewPage, "新网页");
     Control* withoutIcon = bar->Add(Control::Button, 5, "我的文档");
     Control* both = bar->Add(Control::Button, 1080, "超级搜索");
     both->setStyle(Control::StyleIconAndCaption);
@@ -230,8 +231,8 @@ TEST_F(CommandBarsTest, ToolButtonsShowIconCaptionOrBothByStyle) {
 
 TEST_F(CommandBarsTest, MenuBarTitlesShowCaptionsAndARightAlignedButtonShowsBoth) {
     CommandBar* menuBar = bars->ActiveMenuBar();
-    Control* view = menuBar->Add(Control::Popup, 197, "窗口视图");
-    Control* mail = menuBar->Add(Control::Button, 152, "我要提意见！");
+    Control* view = menuBar->Add(Control::Popup, Cmd::NewPage, "窗口视图");
+    Control* mail = menuBar->Add(Control::Button, Cmd::Feedback, "我要提意见！");
     mail->setIconId(410);
     mail->setRightAligned(true);
     mail->setTooltipText("给我们写信");
@@ -248,18 +249,18 @@ TEST_F(CommandBarsTest, MenuBarTitlesShowCaptionsAndARightAlignedButtonShowsBoth
 
     showWindow();
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(executed, QList<int>{152});
+    EXPECT_EQ(executed, QList<int>{Cmd::Feedback});
 }
 
 // --- Groups and visibility ------------------------------------------------------------------
 
 TEST_F(CommandBarsTest, BeginGroupPutsASeparatorBeforeAllButTheFirstVisibleControl) {
     CommandBar* popup = bars->ActiveMenuBar()->Add(Control::Popup, 0, "窗口视图")->CommandBar();
-    Control* reset = popup->Add(Control::Button, 103, "恢复默认版面");
+    Control* reset = popup->Add(Control::Button, Cmd::DefaultLayout, "恢复默认版面");
     reset->setBeginGroup(true);
-    Control* newPage = popup->Add(Control::Button, 197, "新网页");
+    Control* newPage = popup->Add(Control::Button, Cmd::NewPage, "新网页");
     newPage->setBeginGroup(true);
-    Control* tile = popup->Add(Control::Button, 122, "横向平铺");
+    Control* tile = popup->Add(Control::Button, Cmd::TileHorizontal, "横向平铺");
     QMenu* menu = popup->menu();
 
     EXPECT_EQ(separatorPattern(menu), (QList<bool>{false, true, false, false}));
@@ -277,10 +278,10 @@ TEST_F(CommandBarsTest, BeginGroupPutsASeparatorBeforeAllButTheFirstVisibleContr
 
 TEST_F(CommandBarsTest, ToolbarSeparatorsFollowGroupsAndHiddenControls) {
     CommandBar* bar = bars->Add("浏览器基本功能");
-    bar->Add(Control::Button, 194, "主页");
-    Control* favorites = bar->Add(Control::Popup, 196, "收藏夹");
+    bar->Add(Control::Button, Cmd::Home, "主页");
+    Control* favorites = bar->Add(Control::Popup, Cmd::Favorites, "收藏夹");
     favorites->setBeginGroup(true);
-    bar->Add(Control::ComboBox, 202, "URL");
+    bar->Add(Control::ComboBox, Cmd::Address, "URL");
     EXPECT_EQ(separatorPattern(bar->toolBar()), (QList<bool>{false, true, false, false}));
     bar->Item(0)->setVisible(false);
     EXPECT_EQ(separatorPattern(bar->toolBar()), (QList<bool>{false, false}));
@@ -319,35 +320,35 @@ TEST_F(CommandBarsTest, AHostedWindowShowsInItsMenuAndGoesWithIt) {
 
 TEST_F(CommandBarsTest, ClickingAToolbarButtonExecutesItOnce) {
     CommandBar* bar = bars->Add("工具");
-    Control* newPage = bar->Add(Control::Button, 197, "新网页");
-    bar->Add(Control::Button, 102, "退出");
+    Control* newPage = bar->Add(Control::Button, Cmd::NewPage, "新网页");
+    bar->Add(Control::Button, Cmd::Exit, "退出");
     showWindow();
     QTest::mouseClick(newPage->toolButton(), Qt::LeftButton);
-    EXPECT_EQ(executed, QList<int>{197});
+    EXPECT_EQ(executed, QList<int>{Cmd::NewPage});
 }
 
 TEST_F(CommandBarsTest, ClickingAMenuEntryExecutesItOnce) {
     Control* open = bars->ActiveMenuBar()->Add(Control::Popup, 0, "打开");
-    open->CommandBar()->Add(Control::Button, 197, "新网页");
-    Control* quit = open->CommandBar()->Add(Control::Button, 102, "退出");
+    open->CommandBar()->Add(Control::Button, Cmd::NewPage, "新网页");
+    Control* quit = open->CommandBar()->Add(Control::Button, Cmd::Exit, "退出");
     quit->setBeginGroup(true);
     showWindow();
     openMenu(open->CommandBar()->menu());
     clickEntry(open->CommandBar()->menu(), quit->action());
-    EXPECT_EQ(executed, QList<int>{102});
+    EXPECT_EQ(executed, QList<int>{Cmd::Exit});
 }
 
 TEST_F(CommandBarsTest, ASplitButtonExecutesFromItsFaceButNotFromItsArrow) {
     CommandBar* bar = bars->Add("浏览器基本功能");
-    Control* back = bar->Add(Control::SplitButtonPopup, 190, "后退");
-    back->CommandBar()->Add(Control::Button, 217, "上一页");
+    Control* back = bar->Add(Control::SplitButtonPopup, Cmd::Back, "后退");
+    back->CommandBar()->Add(Control::Button, Cmd::HistoryEntry, "上一页");
     showWindow();
     QToolButton* button = back->toolButton();
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->popupMode(), QToolButton::MenuButtonPopup);
 
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(4, button->height() / 2));
-    EXPECT_EQ(executed, QList<int>{190});
+    EXPECT_EQ(executed, QList<int>{Cmd::Back});
 
     executed.clear();
     whileOpen(
@@ -360,8 +361,8 @@ TEST_F(CommandBarsTest, ASplitButtonExecutesFromItsFaceButNotFromItsArrow) {
 
 TEST_F(CommandBarsTest, ASplitButtonInAMenuIsASubmenuThatExecutesNothingItself) {
     Control* open = bars->ActiveMenuBar()->Add(Control::Popup, 0, "打开");
-    Control* notes = open->CommandBar()->Add(Control::SplitButtonPopup, 332, "便签");
-    notes->CommandBar()->Add(Control::Button, 334, "显示所有便签");
+    Control* notes = open->CommandBar()->Add(Control::SplitButtonPopup, Cmd::NoteAdd, "便签");
+    notes->CommandBar()->Add(Control::Button, Cmd::NoteShowAll, "显示所有便签");
     showWindow();
     openMenu(open->CommandBar()->menu());
     clickEntry(open->CommandBar()->menu(), notes->action());
@@ -372,9 +373,9 @@ TEST_F(CommandBarsTest, ASplitButtonInAMenuIsASubmenuThatExecutesNothingItself) 
 
 TEST_F(CommandBarsTest, DropDownButtonsAndLabelsExecuteNothingWhenClicked) {
     CommandBar* bar = bars->Add("本地工具");
-    Control* mySoft = bar->Add(Control::ButtonPopup, 602, "我的软件");
-    mySoft->CommandBar()->Add(Control::Button, 603, "添加软件");
-    Control* label = bar->Add(Control::Label, 160, "FOCUSINWEBBROWSER");
+    Control* mySoft = bar->Add(Control::ButtonPopup, Cmd::MySoftware, "我的软件");
+    mySoft->CommandBar()->Add(Control::Button, Cmd::AddSoftware, "添加软件");
+    Control* label = bar->Add(Control::Label, Cmd::FocusLabel, "FOCUSINWEBBROWSER");
     showWindow();
     ASSERT_NE(label->label(), nullptr);
     EXPECT_EQ(label->label()->text(), "FOCUSINWEBBROWSER");
@@ -388,7 +389,7 @@ TEST_F(CommandBarsTest, DropDownButtonsAndLabelsExecuteNothingWhenClicked) {
 
 TEST_F(CommandBarsTest, DisabledControlsDoNotExecute) {
     CommandBar* bar = bars->Add("工具");
-    Control* button = bar->Add(Control::Button, 197, "新网页");
+    Control* button = bar->Add(Control::Button, Cmd::NewPage, "新网页");
     button->setEnabled(false);
     showWindow();
     EXPECT_FALSE(button->toolButton()->isEnabled());
@@ -397,12 +398,12 @@ TEST_F(CommandBarsTest, DisabledControlsDoNotExecute) {
     EXPECT_TRUE(executed.isEmpty());
     button->setEnabled(true);
     button->Execute();
-    EXPECT_EQ(executed, QList<int>{197});
+    EXPECT_EQ(executed, QList<int>{Cmd::NewPage});
 }
 
 TEST_F(CommandBarsTest, TheCheckMarkIsTheOwnersNotToggledByAClick) {
     CommandBar* bar = bars->Add("工具");
-    Control* search = bar->Add(Control::Button, 106, "超级搜索");
+    Control* search = bar->Add(Control::Button, Cmd::SuperSearch, "超级搜索");
     EXPECT_FALSE(search->action()->isCheckable());
     showWindow();
     QTest::mouseClick(search->toolButton(), Qt::LeftButton);
@@ -414,7 +415,7 @@ TEST_F(CommandBarsTest, TheCheckMarkIsTheOwnersNotToggledByAClick) {
     QTest::mouseClick(search->toolButton(), Qt::LeftButton);
     EXPECT_TRUE(search->action()->isChecked());
     EXPECT_TRUE(search->Checked());
-    EXPECT_EQ(executed, (QList<int>{106, 106}));
+    EXPECT_EQ(executed, (QList<int>{Cmd::SuperSearch, Cmd::SuperSearch}));
 
     search->setChecked(false);
     EXPECT_FALSE(search->action()->isChecked());
@@ -422,7 +423,7 @@ TEST_F(CommandBarsTest, TheCheckMarkIsTheOwnersNotToggledByAClick) {
 
 TEST_F(CommandBarsTest, EnterInAComboBoxExecutesItOnceAndKeepsTheText) {
     CommandBar* bar = bars->Add("浏览器基本功能");
-    Control* address = bar->Add(Control::ComboBox, 202, "URL");
+    Control* address = bar->Add(Control::ComboBox, Cmd::Address, "URL");
     address->setTooltipText("请输入网址");
     QComboBox* combo = address->comboBox();
     ASSERT_NE(combo, nullptr);
@@ -437,17 +438,17 @@ TEST_F(CommandBarsTest, EnterInAComboBoxExecutesItOnceAndKeepsTheText) {
     QTest::keyClicks(combo->lineEdit(), "example.org");
     EXPECT_TRUE(executed.isEmpty()) << "typing alone executes nothing";
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(executed, QList<int>{202});
+    EXPECT_EQ(executed, QList<int>{Cmd::Address});
     // The focus widget is the combo box itself.
     QTest::keyClick(combo, Qt::Key_Enter);
-    EXPECT_EQ(executed, (QList<int>{202, 202}));
+    EXPECT_EQ(executed, (QList<int>{Cmd::Address, Cmd::Address}));
     EXPECT_EQ(textWhenExecuted, "example.org");
     EXPECT_EQ(combo->count(), 0) << "the owner keeps the list";
 }
 
 TEST_F(CommandBarsTest, AComboBoxListIsRefilledJustBeforeItDropsDown) {
     CommandBar* bar = bars->Add("浏览器基本功能");
-    Control* address = bar->Add(Control::ComboBox, 202, "URL");
+    Control* address = bar->Add(Control::ComboBox, Cmd::Address, "URL");
     int dropDowns = 0;
     QObject::connect(bars, &CommandBars::ComboBoxDropDown, bars, [&](Control* control) {
         ++dropDowns;
@@ -466,7 +467,7 @@ TEST_F(CommandBarsTest, AComboBoxListIsRefilledJustBeforeItDropsDown) {
 
 TEST_F(CommandBarsTest, APopupRefilledAsItOpensShowsTheNewEntriesInThatOpening) {
     CommandBar* bar = bars->Add("工具");
-    Control* recent = bar->Add(Control::ButtonPopup, 107, "最近的文档");
+    Control* recent = bar->Add(Control::ButtonPopup, Cmd::RecentMenu, "最近的文档");
     int openings = 0;
     QList<QPointer<Control>> earlier;
     QObject::connect(bars, &CommandBars::InitCommandsPopup, bars, [&](CommandBar* popup) {
@@ -477,7 +478,7 @@ TEST_F(CommandBarsTest, APopupRefilledAsItOpensShowsTheNewEntriesInThatOpening) 
             earlier.append(control);
         popup->DeleteAll();
         for (int i = 0; i <= openings; ++i)
-            popup->Add(Control::Button, 512, QString("文档%1").arg(i));
+            popup->Add(Control::Button, Cmd::RecentDocument, QString("文档%1").arg(i));
     });
     showWindow();
     QMenu* menu = recent->CommandBar()->menu();
@@ -500,25 +501,25 @@ TEST_F(CommandBarsTest, APopupRefilledAsItOpensShowsTheNewEntriesInThatOpening) 
 }
 
 TEST_F(CommandBarsTest, SubmenusAreFilledWhenTheyOpenNotBefore) {
-    Control* recent = bars->ActiveMenuBar()->Add(Control::Popup, 107, "最近的文档");
+    Control* recent = bars->ActiveMenuBar()->Add(Control::Popup, Cmd::RecentMenu, "最近的文档");
     QList<CommandBar*> opened;
     QObject::connect(bars, &CommandBars::InitCommandsPopup, bars, [&](CommandBar* popup) {
         opened.append(popup);
         Control* parent = popup->ParentControl();
         popup->DeleteAll();
         if (parent == recent) {
-            Control* erase = popup->Add(Control::Popup, 515, "删除");
+            Control* erase = popup->Add(Control::Popup, Cmd::RecentDeleteMenu, "删除");
             erase->setBeginGroup(true);
-        } else if (parent && parent->Id() == 515) {
+        } else if (parent && parent->Id() == Cmd::RecentDeleteMenu) {
             popup->Add(Control::Label, 0, " 时间");
-            popup->Add(Control::Button, 516, "今天");
+            popup->Add(Control::Button, Cmd::RecentDeleteToday, "今天");
         }
     });
     showWindow();
     QMenu* menu = recent->CommandBar()->menu();
     openMenu(menu);
     ASSERT_EQ(opened.size(), 1);
-    Control* erase = recent->CommandBar()->Find(515);
+    Control* erase = recent->CommandBar()->Find(Cmd::RecentDeleteMenu);
     ASSERT_NE(erase, nullptr);
     EXPECT_EQ(erase->CommandBar()->Count(), 0);
 
@@ -536,9 +537,9 @@ TEST_F(CommandBarsTest, AContextPopupOfItsOwnOpensAtAPointAndTakesRightClicks) {
     EXPECT_EQ(context->kind(), CommandBar::PopupBar);
     EXPECT_EQ(context->ParentControl(), nullptr);
     EXPECT_FALSE(bars->ToolBars().contains(context));
-    Control* remove = context->Add(Control::Button, 514, "删除");
-    context->Add(Control::Button, 513, "打开文件夹");
-    EXPECT_EQ(bars->FindControl(513)->Parent(), context);
+    Control* remove = context->Add(Control::Button, Cmd::RecentRemove, "删除");
+    context->Add(Control::Button, Cmd::RecentOpenFolder, "打开文件夹");
+    EXPECT_EQ(bars->FindControl(Cmd::RecentOpenFolder)->Parent(), context);
 
     QList<CommandBar*> opened;
     QObject::connect(bars, &CommandBars::InitCommandsPopup, bars,
@@ -549,12 +550,12 @@ TEST_F(CommandBarsTest, AContextPopupOfItsOwnOpensAtAPointAndTakesRightClicks) {
     EXPECT_EQ(opened, QList<CommandBar*>{context});
     EXPECT_TRUE(context->Visible());
     clickEntry(context->menu(), remove->action(), Qt::RightButton);
-    EXPECT_EQ(executed, QList<int>{514});
+    EXPECT_EQ(executed, QList<int>{Cmd::RecentRemove});
 }
 
 TEST_F(CommandBarsTest, ARightClickOnADropDownEntryIsReportedInsteadOfExecuted) {
-    Control* recent = bars->ActiveMenuBar()->Add(Control::Popup, 107, "最近的文档");
-    Control* document = recent->CommandBar()->Add(Control::Button, 512, "报告.doc");
+    Control* recent = bars->ActiveMenuBar()->Add(Control::Popup, Cmd::RecentMenu, "最近的文档");
+    Control* document = recent->CommandBar()->Add(Control::Button, Cmd::RecentDocument, "报告.doc");
     QList<Control*> rightClicked;
     QObject::connect(bars, &CommandBars::ControlRightClick, bars,
                      [&](Control* control) { rightClicked.append(control); });
@@ -566,38 +567,38 @@ TEST_F(CommandBarsTest, ARightClickOnADropDownEntryIsReportedInsteadOfExecuted) 
     EXPECT_TRUE(executed.isEmpty());
     EXPECT_TRUE(menu->isVisible()) << "the menu stays open for the context menu";
     clickEntry(menu, document->action());
-    EXPECT_EQ(executed, QList<int>{512});
+    EXPECT_EQ(executed, QList<int>{Cmd::RecentDocument});
 }
 
 // --- Finding, removing ----------------------------------------------------------------------
 
 TEST_F(CommandBarsTest, FindSearchesPopupsOnlyWhenAskedAndTheSetSearchesEveryBar) {
     CommandBar* browser = bars->Add("浏览器基本功能");
-    Control* favorites = browser->Add(Control::Popup, 196, "收藏夹");
-    Control* add = favorites->CommandBar()->Add(Control::Button, 206, "添加到收藏...");
-    Control* tools = browser->Add(Control::Popup, 205, "工具");
-    Control* saveAs = tools->CommandBar()->Add(Control::Button, 208, "另存为...");
+    Control* favorites = browser->Add(Control::Popup, Cmd::Favorites, "收藏夹");
+    Control* add = favorites->CommandBar()->Add(Control::Button, Cmd::AddFavorite, "添加到收藏...");
+    Control* tools = browser->Add(Control::Popup, Cmd::Tools, "工具");
+    Control* saveAs = tools->CommandBar()->Add(Control::Button, Cmd::SaveAs, "另存为...");
     CommandBar* local = bars->Add("本地工具");
-    Control* first = local->Add(Control::Button, 701, "记事本");
-    Control* second = favorites->CommandBar()->Add(Control::Button, 701, "计算器");
+    Control* first = local->Add(Control::Button, Cmd::OpenProgram, "记事本");
+    Control* second = favorites->CommandBar()->Add(Control::Button, Cmd::OpenProgram, "计算器");
 
-    EXPECT_EQ(browser->Find(206), nullptr);
-    EXPECT_EQ(browser->Find(206, true), add);
-    EXPECT_EQ(browser->Find(208, true), saveAs);
-    EXPECT_EQ(browser->Find(196), favorites);
-    EXPECT_EQ(bars->FindControl(208), saveAs);
+    EXPECT_EQ(browser->Find(Cmd::AddFavorite), nullptr);
+    EXPECT_EQ(browser->Find(Cmd::AddFavorite, true), add);
+    EXPECT_EQ(browser->Find(Cmd::SaveAs, true), saveAs);
+    EXPECT_EQ(browser->Find(Cmd::Favorites), favorites);
+    EXPECT_EQ(bars->FindControl(Cmd::SaveAs), saveAs);
     EXPECT_EQ(bars->FindControl(999), nullptr);
-    const QList<Control*> all = bars->FindControls(701);
+    const QList<Control*> all = bars->FindControls(Cmd::OpenProgram);
     EXPECT_EQ(all.size(), 2);
     EXPECT_TRUE(all.contains(first) && all.contains(second));
 }
 
 TEST_F(CommandBarsTest, RemovedControlsLeaveTheBarAndAreDeletedLater) {
     CommandBar* bar = bars->Add("本地工具");
-    Control* a = bar->Add(Control::Button, 701, "a");
-    QPointer<Control> b = bar->Add(Control::Button, 701, "b");
+    Control* a = bar->Add(Control::Button, Cmd::OpenProgram, "a");
+    QPointer<Control> b = bar->Add(Control::Button, Cmd::OpenProgram, "b");
     b->setBeginGroup(true);
-    Control* c = bar->Add(Control::Button, 701, "c");
+    Control* c = bar->Add(Control::Button, Cmd::OpenProgram, "c");
     bar->Remove(b);
     EXPECT_EQ(bar->Count(), 2);
     EXPECT_EQ(bar->toolBar()->actions(), (QList<QAction*>{a->action(), c->action()}));
@@ -605,7 +606,7 @@ TEST_F(CommandBarsTest, RemovedControlsLeaveTheBarAndAreDeletedLater) {
     flushDeletes();
     EXPECT_TRUE(b.isNull());
 
-    QPointer<Control> popup = bar->Add(Control::ButtonPopup, 602, "我的软件");
+    QPointer<Control> popup = bar->Add(Control::ButtonPopup, Cmd::MySoftware, "我的软件");
     QPointer<QMenu> menu = popup->CommandBar()->menu();
     bar->DeleteAll();
     EXPECT_EQ(bar->Count(), 0);
@@ -617,35 +618,35 @@ TEST_F(CommandBarsTest, RemovedControlsLeaveTheBarAndAreDeletedLater) {
 
 TEST_F(CommandBarsTest, AHandlerMayRefillTheBarOfTheControlItRuns) {
     CommandBar* bar = bars->Add("本地工具");
-    Control* rescan = bar->Add(Control::Button, 700, "扫描");
+    Control* rescan = bar->Add(Control::Button, Cmd::RescanSoftware, "扫描");
     QObject::connect(bars, &CommandBars::Execute, bars, [](Control* control) {
-        if (control->Id() != 700)
+        if (control->Id() != Cmd::RescanSoftware)
             return;
         CommandBar* holder = control->Parent();
         holder->DeleteAll();
-        holder->Add(Control::Button, 701, "记事本");
-        holder->Add(Control::Button, 701, "计算器");
+        holder->Add(Control::Button, Cmd::OpenProgram, "记事本");
+        holder->Add(Control::Button, Cmd::OpenProgram, "计算器");
     });
     showWindow();
     QTest::mouseClick(rescan->toolButton(), Qt::LeftButton);
     QCoreApplication::processEvents();
     flushDeletes();
-    EXPECT_EQ(executed, QList<int>{700});
+    EXPECT_EQ(executed, QList<int>{Cmd::RescanSoftware});
     ASSERT_EQ(bar->Count(), 2);
     EXPECT_EQ(bar->toolBar()->actions().size(), 2);
     QTest::mouseClick(bar->Item(1)->toolButton(), Qt::LeftButton);
-    EXPECT_EQ(executed, (QList<int>{700, 701}));
+    EXPECT_EQ(executed, (QList<int>{Cmd::RescanSoftware, Cmd::OpenProgram}));
 }
 
 // --- Layout ---------------------------------------------------------------------------------
 
 TEST_F(CommandBarsTest, DockRightOfPutsABarOnTheReferenceRowDirectlyRightOfIt) {
     CommandBar* tools = bars->Add("工具");
-    tools->Add(Control::Button, 197, "新网页");
+    tools->Add(Control::Button, Cmd::NewPage, "新网页");
     CommandBar* local = bars->Add("本地工具");
-    local->Add(Control::Button, 701, "记事本");
+    local->Add(Control::Button, Cmd::OpenProgram, "记事本");
     CommandBar* debug = bars->Add("调试菜单");
-    debug->Add(Control::Label, 160, "FOCUSINWEBBROWSER");
+    debug->Add(Control::Label, Cmd::FocusLabel, "FOCUSINWEBBROWSER");
     CommandBar* lower = bars->Add("其他");
     lower->Add(Control::Button, 5, "其他");
 
@@ -678,11 +679,11 @@ TEST_F(CommandBarsTest, SetFontReachesMenuBarToolbarsAndMenusMadeBeforeAndAfter)
     CommandBar* menuBar = bars->ActiveMenuBar();
     Control* open = menuBar->Add(Control::Popup, 0, "打开");
     CommandBar* tools = bars->Add("工具");
-    Control* button = tools->Add(Control::Button, 197, "新网页");
+    Control* button = tools->Add(Control::Button, Cmd::NewPage, "新网页");
     QFont font = QApplication::font();
     font.setPointSize(17);
     bars->SetFont(font);
-    Control* later = tools->Add(Control::ButtonPopup, 107, "最近的文档");
+    Control* later = tools->Add(Control::ButtonPopup, Cmd::RecentMenu, "最近的文档");
     CommandBar* laterBar = bars->Add("本地工具");
 
     EXPECT_EQ(bars->Font().pointSize(), 17);
@@ -706,12 +707,12 @@ TEST_F(CommandBarsTest, BarsWorkOnAMainWindowEmbeddedInAnotherWindow) {
     QObject::connect(innerBars, &CommandBars::Execute, innerBars,
                      [&](Control* control) { innerExecuted.append(control->Id()); });
     CommandBar* bar = innerBars->Add("浏览器基本功能");
-    Control* back = bar->Add(Control::SplitButtonPopup, 190, "后退");
-    back->CommandBar()->Add(Control::Button, 217, "上一页");
+    Control* back = bar->Add(Control::SplitButtonPopup, Cmd::Back, "后退");
+    back->CommandBar()->Add(Control::Button, Cmd::HistoryEntry, "上一页");
     CommandBar* second = innerBars->Add("第二");
-    second->Add(Control::Button, 192, "停止");
+    second->Add(Control::Button, Cmd::Stop, "停止");
     innerBars->DockRightOf(second, bar);
-    StatusBarPane* status = innerBars->statusBar()->AddPane(260);
+    StatusBarPane* status = innerBars->statusBar()->AddPane(StatusPaneId::BrowserStatusText);
     status->setText("完成");
     host.resize(600, 300);
     host.show();
@@ -724,7 +725,7 @@ TEST_F(CommandBarsTest, BarsWorkOnAMainWindowEmbeddedInAnotherWindow) {
     EXPECT_EQ(innerBars->statusBar()->bar(), inner->statusBar());
     EXPECT_TRUE(status->widget()->isVisible());
     QTest::mouseClick(back->toolButton(), Qt::LeftButton, {}, QPoint(4, back->toolButton()->height() / 2));
-    EXPECT_EQ(innerExecuted, QList<int>{190});
+    EXPECT_EQ(innerExecuted, QList<int>{Cmd::Back});
     EXPECT_TRUE(executed.isEmpty()) << "each window's bars report to their own set";
 }
 

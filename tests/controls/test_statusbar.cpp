@@ -1,5 +1,6 @@
 #include "controls/CommandBars.h"
 #include "controls/StatusBar.h"
+#include "core/QvIds.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -34,26 +35,26 @@ protected:
     QList<int> clicked;
 };
 
-// The main window's panes: 100 hidden, 111 the stretching welcome text, 114 the clickable log
-// pane, 116 the version.
+// The main window's panes: the hidden first one, the stretching welcome text, the clickable log
+// pane, the version.
 TEST_F(StatusBarTest, PanesSitLeftToRightInTheOrderAdded) {
     EXPECT_EQ(bars->statusBar(), status);
     EXPECT_EQ(status->bar(), window->statusBar());
-    StatusBarPane* hidden = status->AddPane(100);
+    StatusBarPane* hidden = status->AddPane(StatusPaneId::Main);
     hidden->setVisible(false);
-    StatusBarPane* welcome = status->AddPane(111);
+    StatusBarPane* welcome = status->AddPane(StatusPaneId::Welcome);
     welcome->setText("欢迎使用Quorvel");
     welcome->setStretch(true);
-    StatusBarPane* log = status->AddPane(114);
+    StatusBarPane* log = status->AddPane(StatusPaneId::DevelopLog);
     log->setText("日志");
     log->setWidth(300);
-    StatusBarPane* version = status->AddPane(116);
+    StatusBarPane* version = status->AddPane(StatusPaneId::Version);
     version->setText("当前版本:V1.0");
     version->setWidth(100);
     showWindow();
 
     EXPECT_EQ(status->Panes(), (QList<StatusBarPane*>{hidden, welcome, log, version}));
-    EXPECT_EQ(status->FindPane(114), log);
+    EXPECT_EQ(status->FindPane(StatusPaneId::DevelopLog), log);
     EXPECT_EQ(status->FindPane(999), nullptr);
     EXPECT_FALSE(hidden->widget()->isVisible());
     EXPECT_LT(welcome->widget()->x(), log->widget()->x());
@@ -85,10 +86,10 @@ TEST_F(StatusBarTest, StretchChangedLaterKeepsThePanePlaceAndVisibility) {
 }
 
 TEST_F(StatusBarTest, VisiblePaneCountLeavesOutHiddenPanes) {
-    status->AddPane(100)->setVisible(false);
-    status->AddPane(111);
-    StatusBarPane* log = status->AddPane(114);
-    status->AddPane(116);
+    status->AddPane(StatusPaneId::Main)->setVisible(false);
+    status->AddPane(StatusPaneId::Welcome);
+    StatusBarPane* log = status->AddPane(StatusPaneId::DevelopLog);
+    status->AddPane(StatusPaneId::Version);
     // Counted before the window shows, as the window counts them while it loads.
     EXPECT_EQ(status->VisiblePaneCount(), 3);
     log->setVisible(false);
@@ -100,9 +101,9 @@ TEST_F(StatusBarTest, VisiblePaneCountLeavesOutHiddenPanes) {
 }
 
 TEST_F(StatusBarTest, AClickableReportsItsIdOtherPanesDoNot) {
-    StatusBarPane* welcome = status->AddPane(111);
+    StatusBarPane* welcome = status->AddPane(StatusPaneId::Welcome);
     welcome->setText("欢迎使用Quorvel");
-    StatusBarPane* log = status->AddPane(114);
+    StatusBarPane* log = status->AddPane(StatusPaneId::DevelopLog);
     log->setText("日志");
     log->setWidth(300);
     log->setClickable(true);
@@ -112,19 +113,19 @@ TEST_F(StatusBarTest, AClickableReportsItsIdOtherPanesDoNot) {
     EXPECT_EQ(log->widget()->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(welcome->widget(), Qt::LeftButton);
     QTest::mouseClick(log->widget(), Qt::LeftButton);
-    EXPECT_EQ(clicked, QList<int>{114});
+    EXPECT_EQ(clicked, QList<int>{StatusPaneId::DevelopLog});
     // Released outside the pane: no click.
     QTest::mousePress(log->widget(), Qt::LeftButton);
     QTest::mouseRelease(log->widget(), Qt::LeftButton, {}, QPoint(-20, -20));
-    EXPECT_EQ(clicked, QList<int>{114});
+    EXPECT_EQ(clicked, QList<int>{StatusPaneId::DevelopLog});
 
     log->setClickable(false);
     QTest::mouseClick(log->widget(), Qt::LeftButton);
-    EXPECT_EQ(clicked, QList<int>{114});
+    EXPECT_EQ(clicked, QList<int>{StatusPaneId::DevelopLog});
 }
 
 TEST_F(StatusBarTest, TextWidthBoldAndFontFamilyApplyToThePane) {
-    StatusBarPane* welcome = status->AddPane(111);
+    StatusBarPane* welcome = status->AddPane(StatusPaneId::Welcome);
     welcome->setText("欢迎使用Quorvel");
     welcome->setBold(true);
     welcome->setFontFamily("微软雅黑");
@@ -154,8 +155,8 @@ TEST_F(StatusBarTest, TextWidthBoldAndFontFamilyApplyToThePane) {
 }
 
 TEST_F(StatusBarTest, AProgressPaneShowsABarThatStaysWithinItsRange) {
-    status->AddPane(100)->setVisible(false);
-    StatusBarPane* text = status->AddPane(260);
+    status->AddPane(StatusPaneId::Main)->setVisible(false);
+    StatusBarPane* text = status->AddPane(StatusPaneId::BrowserStatusText);
     text->setWidth(500);
     StatusBarPane* progress = status->AddProgressPane(261);
     progress->setWidth(150);

@@ -1,4 +1,5 @@
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,8 +20,8 @@ TaskDialog exitQuestion(int defaultButton) {
     d.WindowTitle = QStringLiteral("确认");
     d.MainInstructionText = QStringLiteral("Leave?");
     d.ContentText = QStringLiteral("Open pages will close.");
-    d.AddButton(QStringLiteral("是(&Y)"), 106);
-    d.AddButton(QStringLiteral("否(&N)"), 107);
+    d.AddButton(QStringLiteral("是(&Y)"), Answer::Yes);
+    d.AddButton(QStringLiteral("否(&N)"), Answer::No);
     d.DefaultButton = defaultButton;
     return d;
 }
@@ -58,7 +59,7 @@ protected:
 // ---- Keyboard -------------------------------------------------------------------------------
 
 TEST_F(TaskDialogTest, EnterPressesTheDefaultButtonWhereverItIs) {
-    for (int defaultId : {106, 107}) {
+    for (int defaultId : {Answer::Yes, Answer::No}) {
         int result = -1;
         int clicked = -1;
         TaskDialog d = exitQuestion(defaultId);
@@ -74,28 +75,28 @@ TEST_F(TaskDialogTest, EnterPressesTheDefaultButtonWhereverItIs) {
 
 TEST_F(TaskDialogTest, EnterOnAnotherFocusedButtonStillPressesTheDefault) {
     int result = -1;
-    auto dialog = shown(exitQuestion(107), &result);
+    auto dialog = shown(exitQuestion(Answer::No), &result);
     auto* yes = dialog->findChild<QPushButton*>(QStringLiteral("button106"));
     ASSERT_NE(yes, nullptr);
     yes->setFocus();
     QTest::keyClick(yes, Qt::Key_Return);
-    EXPECT_EQ(result, 107);
+    EXPECT_EQ(result, Answer::No);
     EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(TaskDialogTest, SpaceOnAFocusedButtonPressesThatButton) {
     int result = -1;
-    auto dialog = shown(exitQuestion(107), &result);
+    auto dialog = shown(exitQuestion(Answer::No), &result);
     auto* yes = dialog->findChild<QPushButton*>(QStringLiteral("button106"));
     ASSERT_NE(yes, nullptr);
     yes->setFocus();
     QTest::keyClick(yes, Qt::Key_Space);
-    EXPECT_EQ(result, 106);
+    EXPECT_EQ(result, Answer::Yes);
 }
 
 TEST_F(TaskDialogTest, TheDefaultButtonHasTheFocusWhenShown) {
     int result = -1;
-    auto dialog = shown(exitQuestion(107), &result);
+    auto dialog = shown(exitQuestion(Answer::No), &result);
     ASSERT_NE(dialog->focusWidget(), nullptr);
     EXPECT_EQ(dialog->focusWidget()->objectName(), QStringLiteral("button107"));
 }
@@ -109,13 +110,13 @@ TEST_F(TaskDialogTest, ShowDialogReturnsThePressedButton) {
         if (yes)
             QTest::mouseClick(yes, Qt::LeftButton);
     });
-    EXPECT_EQ(exitQuestion(107).ShowDialog(), 106);
+    EXPECT_EQ(exitQuestion(Answer::No).ShowDialog(), Answer::Yes);
     EXPECT_TRUE(driver.acted);
     EXPECT_FALSE(driver.stuck);
 }
 
 TEST_F(TaskDialogTest, EscapeAnswersTheDefaultWithoutPressingAButton) {
-    for (int defaultId : {106, 107}) {
+    for (int defaultId : {Answer::Yes, Answer::No}) {
         int clicked = -1;
         TaskDialog d = exitQuestion(defaultId);
         d.ButtonClick = [&clicked](int id) { clicked = id; };
@@ -131,17 +132,17 @@ TEST_F(TaskDialogTest, EscapeAnswersTheDefaultWithoutPressingAButton) {
 TEST_F(TaskDialogTest, TheCloseBoxAnswersTheDefault) {
     ModalDriver driver;
     driver.whenShown([](QDialog* dialog) { dialog->close(); });
-    EXPECT_EQ(exitQuestion(107).ShowDialog(), 107);
+    EXPECT_EQ(exitQuestion(Answer::No).ShowDialog(), Answer::No);
     EXPECT_FALSE(driver.stuck);
 }
 
 TEST_F(TaskDialogTest, ADefaultThatNamesNoButtonFallsBackToTheFirstButton) {
     TaskDialog d = exitQuestion(999);
-    EXPECT_EQ(d.DefaultResult(), 106);
+    EXPECT_EQ(d.DefaultResult(), Answer::Yes);
     int result = -1;
     auto dialog = shown(d, &result);
     QTest::keyClick(dialog.get(), Qt::Key_Return);
-    EXPECT_EQ(result, 106);
+    EXPECT_EQ(result, Answer::Yes);
 }
 
 // ---- Answering without a person -------------------------------------------------------------
@@ -153,7 +154,7 @@ TEST_F(TaskDialogTest, AnAnswererAnswersWithoutShowingTheDialog) {
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
         return 4711;
     });
-    EXPECT_EQ(exitQuestion(107).ShowDialog(), 4711);
+    EXPECT_EQ(exitQuestion(Answer::No).ShowDialog(), 4711);
     EXPECT_EQ(seen, QStringLiteral("Leave?"));
 }
 
@@ -165,7 +166,7 @@ TEST_F(TaskDialogTest, AnAnswererThatDeclinesLetsTheDialogShow) {
     });
     ModalDriver driver;
     driver.pressKey(Qt::Key_Return);
-    EXPECT_EQ(exitQuestion(106).ShowDialog(), 106);
+    EXPECT_EQ(exitQuestion(Answer::Yes).ShowDialog(), Answer::Yes);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(driver.acted);
     EXPECT_FALSE(driver.stuck);
@@ -173,24 +174,24 @@ TEST_F(TaskDialogTest, AnAnswererThatDeclinesLetsTheDialogShow) {
 
 TEST_F(TaskDialogTest, AutoAnswerPrintsTheQuestionAndTakesTheDefault) {
     qputenv("QV_AUTOANSWER", "1");
-    TaskDialog d = exitQuestion(107);
+    TaskDialog d = exitQuestion(Answer::No);
     d.MainInstructionText = QStringLiteral("真的要退出？");
     testing::internal::CaptureStderr();
     const int answer = d.ShowDialog();
     const std::string err = testing::internal::GetCapturedStderr();
     qunsetenv("QV_AUTOANSWER");
-    EXPECT_EQ(answer, 107);
+    EXPECT_EQ(answer, Answer::No);
     EXPECT_NE(err.find("QV question: 真的要退出？\n"), std::string::npos) << err;
 }
 
 TEST_F(TaskDialogTest, AnAnswererComesBeforeAutoAnswer) {
     qputenv("QV_AUTOANSWER", "1");
-    TaskDialog::SetAnswerer([](const TaskDialog&) -> std::optional<int> { return 106; });
+    TaskDialog::SetAnswerer([](const TaskDialog&) -> std::optional<int> { return Answer::Yes; });
     testing::internal::CaptureStderr();
-    const int answer = exitQuestion(107).ShowDialog();
+    const int answer = exitQuestion(Answer::No).ShowDialog();
     const std::string err = testing::internal::GetCapturedStderr();
     qunsetenv("QV_AUTOANSWER");
-    EXPECT_EQ(answer, 106);
+    EXPECT_EQ(answer, Answer::Yes);
     EXPECT_EQ(err.find("QV question"), std::string::npos);
 }
 
@@ -198,10 +199,10 @@ TEST_F(TaskDialogTest, AnAnswererComesBeforeAutoAnswer) {
 
 TEST_F(TaskDialogTest, ButtonsKeepTheirOrderAndOnlyTheDefaultIsDefault) {
     TaskDialog d;
-    d.AddButton(QStringLiteral("确定(&Y)"), 106);
+    d.AddButton(QStringLiteral("确定(&Y)"), Answer::Yes);
     d.AddButton(QStringLiteral("稍后"), 3);
-    d.AddButton(QStringLiteral("取消(&N)"), 102);
-    d.DefaultButton = 102;
+    d.AddButton(QStringLiteral("取消(&N)"), Answer::Cancel);
+    d.DefaultButton = Answer::Cancel;
     int result = 0;
     std::unique_ptr<QWidget> dialog(d.CreateWidget(nullptr, &result));
     const QList<QPushButton*> buttons = dialog->findChildren<QPushButton*>();
@@ -211,16 +212,16 @@ TEST_F(TaskDialogTest, ButtonsKeepTheirOrderAndOnlyTheDefaultIsDefault) {
     for (QPushButton* b : buttons) {
         captions << b->text();
         ids << b->property("taskDialogButtonId").toInt();
-        EXPECT_EQ(b->isDefault(), ids.last() == 102) << ids.last();
-        EXPECT_EQ(b->autoDefault(), ids.last() == 102) << ids.last();
+        EXPECT_EQ(b->isDefault(), ids.last() == Answer::Cancel) << ids.last();
+        EXPECT_EQ(b->autoDefault(), ids.last() == Answer::Cancel) << ids.last();
     }
     EXPECT_EQ(captions, (QStringList{"确定(&Y)", "稍后", "取消(&N)"}));
-    EXPECT_EQ(ids, (QList<int>{106, 3, 102}));
-    EXPECT_EQ(result, 102);
+    EXPECT_EQ(ids, (QList<int>{Answer::Yes, 3, Answer::Cancel}));
+    EXPECT_EQ(result, Answer::Cancel);
 }
 
 TEST_F(TaskDialogTest, TextsAreShownAsTheyAre) {
-    TaskDialog d = exitQuestion(107);
+    TaskDialog d = exitQuestion(Answer::No);
     d.WindowTitle = QStringLiteral("确认");
     d.ContentText = QStringLiteral("<b>a.doc</b> & more");
     std::unique_ptr<QWidget> dialog(d.CreateWidget(nullptr, nullptr));
@@ -238,7 +239,7 @@ TEST_F(TaskDialogTest, TextsAreShownAsTheyAre) {
 }
 
 TEST_F(TaskDialogTest, TheNoteAppearsOnlyWhenGiven) {
-    TaskDialog d = exitQuestion(107);
+    TaskDialog d = exitQuestion(Answer::No);
     std::unique_ptr<QWidget> without(d.CreateWidget(nullptr, nullptr));
     EXPECT_EQ(without->findChild<QLabel*>(QStringLiteral("footer")), nullptr);
 
@@ -254,7 +255,7 @@ TEST_F(TaskDialogTest, TheNoteAppearsOnlyWhenGiven) {
 
 TEST_F(TaskDialogTest, TheMainIconIsDrawnAtItsSize) {
     for (int size : {32, 48}) {
-        TaskDialog d = exitQuestion(107);
+        TaskDialog d = exitQuestion(Answer::No);
         d.MainIcon = solidIcon(Qt::red);
         d.MainIconSize = size;
         std::unique_ptr<QWidget> dialog(d.CreateWidget(nullptr, nullptr));
@@ -267,7 +268,7 @@ TEST_F(TaskDialogTest, TheMainIconIsDrawnAtItsSize) {
 }
 
 TEST_F(TaskDialogTest, ResetClearsTheQuestionButKeepsTheButtonEvent) {
-    TaskDialog d = exitQuestion(107);
+    TaskDialog d = exitQuestion(Answer::No);
     d.FooterText = QStringLiteral("note");
     d.MainIcon = solidIcon(Qt::red);
     d.MainIconSize = 48;

@@ -92,16 +92,36 @@ TEST_F(DevelopLog, WithoutTheInMemoryLogTheFileStillGetsTheLine) {
     EXPECT_TRUE(fileLines().first().endsWith(" file only"));
 }
 
-TEST_F(DevelopLog, LogFileThatCannotBeOpenedRaisesAnError) {
+static_assert(noexcept(modDevelopeFunction::WriteLog(QString())), "logging never throws into its caller");
+
+TEST_F(DevelopLog, LogFileThatCannotBeWrittenIsReportedOnceAndTheLinesStayInMemory) {
+    QLabel pane;
+    modInitial::gDevLogPane = &pane;
     modInitial::SetAppPath(dir.path() + "/no/such/folder");
-    try {
-        modDevelopeFunction::WriteLog("lost");
-        ADD_FAILURE() << "no error";
-    } catch (const QvError& e) {
-        EXPECT_EQ(e.number(), QvErrors::PathAccess);
-    }
-    // The line was kept in memory before the file failed.
-    EXPECT_EQ(modInitial::gDevLog->size(), 1);
+    testing::internal::CaptureStderr();
+    modDevelopeFunction::WriteLog("first");
+    modDevelopeFunction::WriteLog("second");
+    const std::string reported = testing::internal::GetCapturedStderr();
+
+    // Both lines are kept; the failure comes once, between them, and the pane shows the latest.
+    ASSERT_EQ(modInitial::gDevLog->size(), 3);
+    EXPECT_TRUE(modInitial::gDevLog->at(0).endsWith(" first"));
+    EXPECT_TRUE(modInitial::gDevLog->at(1).contains("log.txt")) << modInitial::gDevLog->at(1).toStdString();
+    EXPECT_TRUE(modInitial::gDevLog->at(2).endsWith(" second"));
+    EXPECT_EQ(pane.text(), modInitial::gDevLog->at(2));
+    const QString err = QString::fromStdString(reported);
+    EXPECT_EQ(err.count("QV: "), 1) << reported;
+    EXPECT_TRUE(err.contains(dir.path() + "/no/such/folder/log.txt")) << reported;
+
+    // Writable again: the lines go to the file; a later failure is reported anew.
+    modInitial::SetAppPath(dir.path());
+    modDevelopeFunction::WriteLog("third");
+    ASSERT_EQ(fileLines().size(), 1);
+    EXPECT_TRUE(fileLines().first().endsWith(" third"));
+    modInitial::SetAppPath(dir.path() + "/gone");
+    testing::internal::CaptureStderr();
+    modDevelopeFunction::WriteLog("fourth");
+    EXPECT_EQ(QString::fromStdString(testing::internal::GetCapturedStderr()).count("QV: "), 1);
 }
 
 TEST(ShowDevelopLog, CallsTheWindowsHandler) {

@@ -1,5 +1,6 @@
 #include "controls/IconStore.h"
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 #include "core/modInitial.h"
 #include "core/modMessagebox.h"
 
@@ -42,45 +43,47 @@ struct Question {
 const QString kRecentDocument = QStringLiteral("/home/user/文档/报告 <2008>.doc");
 
 QList<Question> allQuestions() {
-    const QList<std::pair<int, QString>> okCancel{{106, "确定(&Y)"}, {102, "取消(&N)"}};
+    const QList<std::pair<int, QString>> okCancel{{Answer::Yes, "确定(&Y)"}, {Answer::Cancel, "取消(&N)"}};
     return {
         {"ConfirmExit",
          modMessagebox::ConfirmExit,
          "真的要退出Quorvel？",
          "如果您现在退出, 所有打开的网页将被关闭！",
          "",
-         {{106, "是(&Y)"}, {107, "否(&N)"}},
-         107},
+         {{Answer::Yes, "是(&Y)"}, {Answer::No, "否(&N)"}},
+         Answer::No},
         {"ConfirmDeleteNote",
          modMessagebox::ConfirmDeleteNote,
          "真的要删除该便签？",
          "删除后无法恢复,请确认你的资料已经保存！",
          "",
-         {{106, "删除(&Y)"}, {107, "稍后(&N)"}},
-         107},
+         {{Answer::Yes, "删除(&Y)"}, {Answer::No, "稍后(&N)"}},
+         Answer::No},
         {"ConfirmDeleteAllNotes",
          modMessagebox::ConfirmDeleteAllNotes,
          "真的要删除所有便签？",
          "删除后无法恢复,请确认你所需要的资料已经保存！",
          "",
-         {{106, "全部删除(&Y)"}, {107, "稍后(&N)"}},
-         107},
+         {{Answer::Yes, "全部删除(&Y)"}, {Answer::No, "稍后(&N)"}},
+         Answer::No},
         {"NotifyRestartForUpdate",
          modMessagebox::NotifyRestartForUpdate,
          "Quorvel需要更新！",
          "Quorvel将重新启动以安装更新！",
          "",
-         {{106, "确定(&Y)"}},
-         106},
+         {{Answer::Yes, "确定(&Y)"}},
+         Answer::Yes},
         {"ConfirmRemoveRecentDocument",
          [] { return modMessagebox::ConfirmRemoveRecentDocument(kRecentDocument); },
          "从\"最近打开文档\"的记录中删除", kRecentDocument,
-         "删除最近打开的文档记录不会删除原文件,仅仅使其不在出现在\"最近打开文档\"的列表中 ", okCancel, 102},
+         "删除最近打开的文档记录不会删除原文件,仅仅使其不在出现在\"最近打开文档\"的列表中 ", okCancel,
+         Answer::Cancel},
         {"ConfirmDeleteShortcut", modMessagebox::ConfirmDeleteShortcut, "删除当前快捷方式", "",
-         "删除当前快捷方不会删除原文件！", okCancel, 102},
-        {"ConfirmRemovePage", modMessagebox::ConfirmRemovePage, "删除这个页面记录", "", "", okCancel, 102},
+         "删除当前快捷方不会删除原文件！", okCancel, Answer::Cancel},
+        {"ConfirmRemovePage", modMessagebox::ConfirmRemovePage, "删除这个页面记录", "", "", okCancel,
+         Answer::Cancel},
         {"ConfirmRemoveAllPages", modMessagebox::ConfirmRemoveAllPages, "删除这个页面记录", "", "", okCancel,
-         102},
+         Answer::Cancel},
     };
 }
 
@@ -144,7 +147,7 @@ TEST_F(MessageboxTest, EveryQuestionShowsTheQuestionIconAt32Pixels) {
     for (const Question& q : allQuestions()) {
         SCOPED_TRACE(q.name);
         qint32 returned = 0;
-        const TaskDialog d = captured(q, 106, &returned);
+        const TaskDialog d = captured(q, Answer::Yes, &returned);
         EXPECT_EQ(d.MainIconSize, 32);
         ASSERT_FALSE(d.MainIcon.isNull());
         EXPECT_EQ(centreColour(d.MainIcon, 32), kQuestionColour);
@@ -170,9 +173,9 @@ TEST_F(MessageboxTest, RemovingOnePageOrAllPagesAsksTheSameQuestion) {
 TEST_F(MessageboxTest, WithoutTheIconLibraryAQuestionStillHasAnIcon) {
     modInitial::gIconStore = nullptr;
     qint32 returned = 0;
-    const TaskDialog d = captured(allQuestions()[0], 107, &returned);
+    const TaskDialog d = captured(allQuestions()[0], Answer::No, &returned);
     EXPECT_FALSE(d.MainIcon.isNull());
-    EXPECT_EQ(returned, 107);
+    EXPECT_EQ(returned, Answer::No);
 }
 
 // ---- The shown dialog -----------------------------------------------------------------------
@@ -180,7 +183,7 @@ TEST_F(MessageboxTest, WithoutTheIconLibraryAQuestionStillHasAnIcon) {
 TEST_F(MessageboxTest, EnterInTheExitQuestionKeepsTheProgramOpen) {
     ModalDriver driver;
     driver.pressKey(Qt::Key_Return);
-    EXPECT_EQ(modMessagebox::ConfirmExit(), 107);
+    EXPECT_EQ(modMessagebox::ConfirmExit(), Answer::No);
     EXPECT_TRUE(driver.acted);
     EXPECT_FALSE(driver.stuck);
 }
@@ -188,7 +191,7 @@ TEST_F(MessageboxTest, EnterInTheExitQuestionKeepsTheProgramOpen) {
 TEST_F(MessageboxTest, EnterInTheUpdateNoticeAgrees) {
     ModalDriver driver;
     driver.pressKey(Qt::Key_Return);
-    EXPECT_EQ(modMessagebox::NotifyRestartForUpdate(), 106);
+    EXPECT_EQ(modMessagebox::NotifyRestartForUpdate(), Answer::Yes);
     EXPECT_TRUE(driver.acted);
     EXPECT_FALSE(driver.stuck);
 }
@@ -196,12 +199,12 @@ TEST_F(MessageboxTest, EnterInTheUpdateNoticeAgrees) {
 TEST_F(MessageboxTest, EscapeGivesTheSafeAnswer) {
     ModalDriver exitDriver;
     exitDriver.pressKey(Qt::Key_Escape);
-    EXPECT_EQ(modMessagebox::ConfirmExit(), 107);
+    EXPECT_EQ(modMessagebox::ConfirmExit(), Answer::No);
     EXPECT_FALSE(exitDriver.stuck);
 
     ModalDriver shortcutDriver;
     shortcutDriver.pressKey(Qt::Key_Escape);
-    EXPECT_EQ(modMessagebox::ConfirmDeleteShortcut(), 102);
+    EXPECT_EQ(modMessagebox::ConfirmDeleteShortcut(), Answer::Cancel);
     EXPECT_FALSE(shortcutDriver.stuck);
 }
 
@@ -213,7 +216,7 @@ TEST_F(MessageboxTest, ThePressedButtonIsTheAnswer) {
                 QTest::mouseClick(b, Qt::LeftButton);
         }
     });
-    EXPECT_EQ(modMessagebox::ConfirmDeleteAllNotes(), 106);
+    EXPECT_EQ(modMessagebox::ConfirmDeleteAllNotes(), Answer::Yes);
     EXPECT_FALSE(driver.stuck);
 }
 
@@ -232,7 +235,7 @@ TEST_F(MessageboxTest, TheShownDialogCarriesTitleIconAndTexts) {
             texts << label->text();
         dialog->reject();
     });
-    EXPECT_EQ(modMessagebox::ConfirmRemoveRecentDocument(kRecentDocument), 102);
+    EXPECT_EQ(modMessagebox::ConfirmRemoveRecentDocument(kRecentDocument), Answer::Cancel);
     EXPECT_EQ(title, QStringLiteral("确认"));
     EXPECT_EQ(iconColour, kQuestionColour);
     EXPECT_TRUE(texts.contains(kRecentDocument));
@@ -246,8 +249,8 @@ TEST_F(MessageboxTest, AutoAnswerTakesTheDefaultAndNamesTheQuestion) {
     const qint32 updateAnswer = modMessagebox::NotifyRestartForUpdate();
     const std::string err = testing::internal::GetCapturedStderr();
     qunsetenv("QV_AUTOANSWER");
-    EXPECT_EQ(exitAnswer, 107);
-    EXPECT_EQ(updateAnswer, 106);
+    EXPECT_EQ(exitAnswer, Answer::No);
+    EXPECT_EQ(updateAnswer, Answer::Yes);
     EXPECT_NE(err.find("QV question: 真的要退出Quorvel？\n"), std::string::npos) << err;
     EXPECT_NE(err.find("QV question: Quorvel需要更新！\n"), std::string::npos) << err;
 }

@@ -1,8 +1,10 @@
 #include "LocalHttpServer.h"
+#include "ModalDriver.h"
 #include "TestSupport.h"
 #include "controls/CommandBars.h"
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
+#include "controls/TaskDialog.h"
 #include "core/QvIds.h"
 #include "core/clsCommonData.h"
 #include "core/clsData.h"
@@ -12,7 +14,9 @@
 #include "platform/AnsiCodec.h"
 #include "platform/PlainMessage.h"
 #include "platform/RegistryView.h"
+#include "web/BrowserExternal.h"
 #include "web/BrowserPage.h"
+#include "web/InnerPages.h"
 #include "web/cWebBrowser.h"
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
@@ -21,6 +25,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
@@ -28,12 +33,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
@@ -63,6 +70,50 @@ QVariant evalJs(QWebEnginePage* page, const QString& script) {
     });
     waitUntil([&] { return done; }, 10000);
     return result;
+}
+
+// What the page's own scripts can see of the host: the transport, the channel's script and the
+// host object; "undefined undefined undefined" when nothing.
+QString hostSeenByPage(QWebEnginePage* page) {
+    return evalJs(page, "[typeof qt, typeof QWebChannel,"
+                        " typeof (window.external && window.external.GetHostAppPath)].join(' ')")
+        .toString();
+}
+
+// Has the page's main world build a channel and keep `external` and the recently closed pages
+// as window.ext and window.pages; true once they are there.
+bool connectChannel(QWebEnginePage* page) {
+    evalJs(page,
+           "new QWebChannel(qt.webChannelTransport, function (c) {"
+           "  window.ext = c.objects.external; window.pages = window.ext.RecentlyClosedPages; }); true");
+    return waitUntil([&] { return evalJs(page, "typeof window.pages === 'object'").toBool(); }, 10000);
+}
+
+// The program folder as the page's channel answers it (empty when no answer came).
+QString appPathThroughChannel(QWebEnginePage* page) {
+    evalJs(page, "window.answered = undefined;"
+                 "ext.GetHostAppPath(function (path) { window.answered = path; }); true");
+    waitUntil([&] { return evalJs(page, "typeof window.answered === 'string'").toBool(); }, 10000);
+    return evalJs(page, "window.answered || ''").toString();
+}
+
+// Makes the engine itself navigate the page, as DevTools does: no navigation request reaches
+// the window first.
+void navigateByDevTools(QWebEnginePage* page, const QString& url) {
+    QWebEnginePage devTools(page->profile());
+    page->setDevToolsPage(&devTools);
+    // The tools' own page has loaded and connected to the page before it takes commands.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !devTools.isLoading() && devTools.url().scheme() == "devtools" &&
+                   evalJs(&devTools, "typeof InspectorFrontendHost").toString() == "object";
+        },
+        20000));
+    evalJs(&devTools, QStringLiteral("InspectorFrontendHost.sendMessageToBackend(JSON.stringify("
+                                     "{id: 900001, method: 'Page.navigate', params: {url: '%1'}})); true")
+                          .arg(url));
+    EXPECT_TRUE(waitUntil([&] { return page->url() == QUrl(url) && !page->isLoading(); }));
+    page->setDevToolsPage(nullptr);
 }
 
 // The record attributes of the recently closed list, newest first.
@@ -151,7 +202,7 @@ protected:
 
     static bool showsInnerPage(frmBrowser* window) {
         return window && window->isInnerPage() && window->page() && !window->page()->isLoading() &&
-               window->page()->url().scheme() == "file" &&
+               window->page()->url() == QUrl("qv://rcp/") &&
                window->Caption() == QStringLiteral("最近关闭的网页");
     }
 
@@ -389,6 +440,21 @@ TEST_F(BrowserTest, TheRcpPageSeesTheHostObjectAndListsTheClosedPages) {
             .toString()
             .contains(QStringLiteral("Hello 标题"));
     }));
+    // The thumbnail comes through the page's own scheme.
+    EXPECT_TRUE(waitUntil([&] {
+        return evalJs(window->page(), "var i = document.querySelector('.thumb img');"
+                                      "i && i.complete ? i.naturalWidth + ' ' + i.src : ''")
+            .toString()
+            .startsWith("210 qv://rcp/Cache/");
+    }));
+    // Only files right inside the Cache folder are served.
+    const QString thumbnail = records().first().thumbnail;
+    const QString name = QFileInfo(thumbnail).fileName();
+    EXPECT_EQ(InnerPageSchemeHandler::CacheFile(name), QFileInfo(thumbnail).canonicalFilePath());
+    qvtest::writeFile(dir.filePath("Data/secret.txt"), "secret");
+    ASSERT_TRUE(QFile::link(dir.filePath("Data/secret.txt"), dir.filePath("Cache/link.bmp")));
+    for (const QString other : {"../Data/secret.txt", "..", ".", "", "link.bmp", "none.bmp", "/etc/passwd"})
+        EXPECT_EQ(InnerPageSchemeHandler::CacheFile(other), QString()) << other.toStdString();
 
     // The favorites and the test message are reached through the same object.
     QStringList favorites;
@@ -437,15 +503,229 @@ TEST_F(BrowserTest, OrdinaryPagesSeeNoHostObject) {
               "undefined undefined");
     EXPECT_EQ(window->WebBrowser()->contextMenuPolicy(), Qt::DefaultContextMenu);
 
-    // Back to the internal page: it is written anew, with the host object.
+    // Back to the internal page: it comes again, with the host object.
     window->WebHistoryGo(-1);
     EXPECT_TRUE(waitUntil([&] { return showsInnerPage(window); }));
     EXPECT_EQ(evalJs(window->page(), "typeof qt").toString(), "object");
-    // Going back from there passes over the blank document written before it.
+    // The history holds the three pages and no blank step between them.
+    QWebEngineHistory* history = window->page()->history();
+    ASSERT_EQ(history->count(), 3);
+    EXPECT_EQ(history->itemAt(0).url(), QUrl(server.url("/titled")));
+    EXPECT_EQ(history->itemAt(1).url(), QUrl("qv://rcp/"));
+    // Shown again (a refresh, a list change), it stays the one entry it is.
+    QSignalSpy reloaded(window->page(), &QWebEnginePage::loadFinished);
+    window->GoInnerPage("rcp");
+    ASSERT_TRUE(reloaded.wait(10000));
+    EXPECT_EQ(history->count(), 3);
+    EXPECT_EQ(history->currentItemIndex(), 1);
     window->page()->triggerAction(QWebEnginePage::Back);
-    EXPECT_TRUE(waitUntil([&] { return loaded(window, server.url("/other")); }));
+    EXPECT_TRUE(waitUntil([&] { return loaded(window, server.url("/titled")); }));
     EXPECT_FALSE(window->isInnerPage());
     EXPECT_EQ(evalJs(window->page(), "typeof qt").toString(), "undefined");
+}
+
+TEST_F(BrowserTest, TheHostObjectsNeverReachAnOrdinaryPageWhateverLeadsThere) {
+    server.serve("/redirect", [this](const LocalHttpServer::Request&) {
+        LocalHttpServer::Response response;
+        response.status = 302;
+        response.extraHeaders = {{"Location", server.url("/other").toUtf8()}};
+        return response;
+    });
+    frmBrowser* window = newWindow();
+    QWebEngineSettings* settings = window->page()->settings();
+    const QString nothing = "undefined undefined undefined";
+    const auto showRcp = [&] {
+        window->GoInnerPage("rcp");
+        return waitUntil([&] { return showsInnerPage(window); }) &&
+               hostSeenByPage(window->page()) == "object function undefined";
+    };
+    const auto evalGo = [&](const QString& script) {
+        return [&, script] { evalJs(window->page(), script.arg(server.url("/other"))); };
+    };
+    struct Route {
+        const char* name;
+        std::function<void()> go;
+    };
+    const QList<Route> routes = {
+        {"typed", [&] { window->goURL(server.url("/other")); }},
+        {"link", evalGo("var a = document.createElement('a'); a.href = '%1';"
+                        "document.body.appendChild(a); a.click(); true")},
+        {"script", evalGo("location.href = '%1'; true")},
+        {"redirect", [&] { window->goURL(server.url("/redirect")); }},
+        {"engine", [&] { navigateByDevTools(window->page(), server.url("/other")); }},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        ASSERT_TRUE(showRcp());
+        EXPECT_TRUE(window->host()->External()->CallAllowed());
+        route.go();
+        ASSERT_TRUE(waitUntil([&] { return loaded(window, server.url("/other")); }));
+        EXPECT_EQ(hostSeenByPage(window->page()), nothing);
+        EXPECT_FALSE(window->isInnerPage());
+        EXPECT_FALSE(window->host()->External()->CallAllowed());
+        EXPECT_EQ(window->host()->External()->GetHostAppPath(), QString());
+        EXPECT_EQ(window->WebBrowser()->contextMenuPolicy(), Qt::DefaultContextMenu);
+        EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+    }
+
+    // Through the history both ways: the internal page has its objects again, the ordinary one
+    // has none.
+    window->page()->triggerAction(QWebEnginePage::Back);
+    ASSERT_TRUE(waitUntil([&] { return showsInnerPage(window); }));
+    EXPECT_EQ(hostSeenByPage(window->page()), "object function undefined");
+    window->page()->triggerAction(QWebEnginePage::Forward);
+    ASSERT_TRUE(waitUntil([&] { return loaded(window, server.url("/other")); }));
+    EXPECT_EQ(hostSeenByPage(window->page()), nothing);
+    // No history step of the window's own: every entry is a page the user saw.
+    for (int i = 0; i < window->page()->history()->count(); ++i)
+        EXPECT_NE(window->page()->history()->itemAt(i).url(), QUrl("about:blank"));
+
+    // A page that speaks the relay's language by hand gets no answer; an internal page does.
+    const char* probe = "window.heard = 0; document.addEventListener('qv-host-message',"
+                        " function () { window.heard++; });"
+                        "document.dispatchEvent(new CustomEvent('qv-page-message',"
+                        " {detail: JSON.stringify({type: 3, id: 1})})); true";
+    evalJs(window->page(), probe);
+    ASSERT_TRUE(showRcp());
+    evalJs(window->page(), probe);
+    ASSERT_TRUE(waitUntil([&] { return evalJs(window->page(), "window.heard").toInt() > 0; }, 10000));
+    navigateByDevTools(window->page(), server.url("/other"));
+    evalJs(window->page(), probe);
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(evalJs(window->page(), "window.heard").toInt(), 0);
+
+    // Ordinary pages cannot go to an internal page, and get nothing from its scheme.
+    BrowserPage* browserPage = window->host()->page();
+    EXPECT_FALSE(
+        browserPage->NavigationHandler(QUrl("qv://rcp/"), QWebEnginePage::NavigationTypeLinkClicked, true));
+    EXPECT_FALSE(
+        browserPage->NavigationHandler(QUrl("qv://rcp/"), QWebEnginePage::NavigationTypeRedirect, true));
+    EXPECT_TRUE(browserPage->NavigationHandler(QUrl("qv://rcp/"), QWebEnginePage::NavigationTypeTyped, true));
+    evalJs(window->page(), "var img = new Image(); img.onload = function () { window.img = 'loaded'; };"
+                           "img.onerror = function () { window.img = 'refused'; };"
+                           "img.src = 'qv://rcp/'; true");
+    EXPECT_TRUE(
+        waitUntil([&] { return evalJs(window->page(), "window.img || ''").toString() == "refused"; }));
+
+    // A local document is an ordinary page too: it shows the picture beside it and sees no host
+    // object.
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir.filePath("local.png")));
+    qvtest::writeFile(dir.filePath("local.html"), "<html><body><img src='local.png'></body></html>");
+    const QString local = QUrl::fromLocalFile(dir.filePath("local.html")).toString();
+    ASSERT_TRUE(showRcp());
+    window->goURL(local);
+    ASSERT_TRUE(waitUntil([&] { return loaded(window, local); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return evalJs(window->page(), "document.images[0].naturalWidth").toInt() == 30; }));
+    EXPECT_EQ(hostSeenByPage(window->page()), nothing);
+    EXPECT_FALSE(settings->testAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls));
+}
+
+TEST_F(BrowserTest, APageTalkingToAChannelOrObjectsThatAreGoneNeverStopsTheProgram) {
+    frmBrowser* window = newWindow();
+    window->GoInnerPage("rcp");
+    ASSERT_TRUE(waitUntil([&] { return showsInnerPage(window); }));
+    ASSERT_TRUE(connectChannel(window->page()));
+
+    // The user data is loaded anew: the list the page saw is gone, its calls reach the new one.
+    modInitial::gData->ReloadUserData();
+    closedPages()->Add(QDateTime::currentDateTime(), "http://after.example/", "After", "", "", "", "1");
+    evalJs(window->page(), "pages.GetWebData(function (body) { window.body = body; }); true");
+    EXPECT_TRUE(waitUntil(
+        [&] { return evalJs(window->page(), "window.body || ''").toString().contains("after.example"); }));
+
+    // Messages that mean nothing to the channel change nothing.
+    evalJs(window->page(),
+           "var t = qt.webChannelTransport; t.send('not a message'); t.send('{');"
+           "t.send(JSON.stringify({type: 6, object: 'nosuch', method: 1, args: [], id: 70}));"
+           "t.send(JSON.stringify({type: 6, object: 'external', method: 4242, args: [], id: 71}));"
+           "t.send(JSON.stringify({type: 7, object: 'external', property: 99, id: 72})); true");
+    EXPECT_EQ(appPathThroughChannel(window->page()), modInitial::AppPath());
+
+    // Calls keep coming while the window is released and goes.
+    QStringList favorites;
+    cWebBrowser::SetAddFavoriteHandler([&](const QString& url, const QString&) { favorites << url; });
+    evalJs(window->page(),
+           "window.calls = 0; setInterval(function () { ++window.calls;"
+           "  ext.GetHostAppPath(function () {}); pages.GetWebData(function () {});"
+           "  pages.Remove('none', true, function () {}); ext.AddFavorite('http://fav/', 'f');"
+           "}, 0); true");
+    ASSERT_TRUE(waitUntil([&] { return evalJs(window->page(), "window.calls").toInt() > 20; }));
+    QPointer<frmBrowser> alive(window);
+    EXPECT_TRUE(window->RequestClose(true));
+    EXPECT_TRUE(waitUntil([&] { return alive.isNull(); }));
+    const qsizetype favoritesAtClose = favorites.size();
+
+    // The program goes on: the next internal page has its objects, and nothing of the old page's
+    // calls arrives any more.
+    frmBrowser* next = newWindow();
+    next->GoInnerPage("rcp");
+    ASSERT_TRUE(waitUntil([&] { return showsInnerPage(next); }));
+    ASSERT_TRUE(connectChannel(next->page()));
+    EXPECT_EQ(appPathThroughChannel(next->page()), modInitial::AppPath());
+    EXPECT_EQ(favorites.size(), favoritesAtClose);
+    cWebBrowser::SetAddFavoriteHandler({});
+
+    // The page's question is open when its window goes; the answer still counts, and nothing is
+    // left to answer to.
+    QPointer<frmBrowser> asking(next);
+    bool asked = false;
+    TaskDialog::SetAnswerer([&](const TaskDialog&) -> std::optional<int> {
+        asked = true;
+        asking->RequestClose(true);
+        waitUntil([&] { return asking.isNull(); });
+        return Answer::Yes;
+    });
+    evalJs(next->page(), "pages.RemoveAll(function () {}); true");
+    EXPECT_TRUE(waitUntil([&] { return asked && asking.isNull(); }));
+    TaskDialog::SetAnswerer({});
+    EXPECT_TRUE(waitUntil([&] { return records().isEmpty(); }));
+
+    // A host that was released answers nothing.
+    QWidget owner;
+    cWebBrowser host;
+    host.INIAll(&owner);
+    host.pvReleaseWBControl();
+    EXPECT_EQ(host.External()->GetHostAppPath(), QString());
+    host.External()->AddFavorite("http://released/", "r");
+    host.External()->testMsg();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(favorites.size(), favoritesAtClose);
+}
+
+TEST_F(BrowserTest, AWindowNotShownYetNavigatesWhenShownToTheLatestAddress) {
+    auto* window = new frmBrowser();
+    window->resize(800, 600);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    window->goURL(server.url("/other"));
+    window->GoInnerPage("rcp");
+    window->goURL(server.url("/titled"));
+    // Nothing waits for the window: the requests are kept.
+    EXPECT_LT(elapsed.elapsed(), 1000);
+    EXPECT_TRUE(window->page()->url().isEmpty());
+    window->show();
+    EXPECT_TRUE(waitUntil([&] { return loaded(window, server.url("/titled")); }));
+    EXPECT_TRUE(server.requestsFor("/other").isEmpty());
+}
+
+TEST_F(BrowserTest, OneCommandDialogIsOpenAtATime) {
+    frmBrowser* window = openPage("/titled");
+    ModalDriver saveAs, second;
+    bool secondRan = true;
+    saveAs.whenShown([&](QDialog* dialog) {
+        // Anything the second command might open is closed at once, so the test cannot hang.
+        second.whenShown([](QDialog* other) { other->reject(); });
+        secondRan = window->host()->Exec(cWebBrowser::CmdPageSetup);
+        dialog->reject();
+    });
+    EXPECT_FALSE(window->host()->Exec(cWebBrowser::CmdSaveAs));
+    EXPECT_TRUE(saveAs.acted);
+    EXPECT_FALSE(saveAs.stuck);
+    EXPECT_FALSE(secondRan);
+    EXPECT_FALSE(second.acted);
 }
 
 TEST_F(BrowserTest, AHostileTitleShowsAsTextInTheRcpPage) {

@@ -247,3 +247,84 @@ TEST_F(MiddlePageTest, LocalNameWithAPathIsRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(QDir(program.path() + "/app/Data").isEmpty());
     EXPECT_TRUE(windows.isEmpty());
 }
+
+TEST_F(MiddlePageTest, FormsSentByButtonsOrFoundInFramesAnswerInATab) {
+    // Login forms as sites write them today: a <button type=submit>, a <button> without a type
+    // in a form inside a frame of the same origin, and a form without any button.
+    server.serve("/button", R"(<html><body><form action="/login" method="post"><input name="user">
+        <button type="submit" name="go" value="B">登录</button></form></body></html>)");
+    server.serve("/framed",
+                 R"(<html><body><p>frame page</p><form name="search" action="/wrong"><input name="q"></form>
+        <iframe src="/inner"></iframe></body></html>)");
+    server.serve("/inner", R"(<html><body><form action="/login" method="post"><input name="user">
+        <input name="pass" type="password"><button>登录</button></form></body></html>)");
+    server.serve("/buttonless", R"(<html><body><form action="/login" method="post"><input name="user">
+        </form></body></html>)");
+    struct Case {
+        const char* path;
+        QList<QPair<QString, QString>> pars;
+        QByteArray button;
+    };
+    const QList<Case> cases = {{"/button", {{"user", "ann"}}, "go=B"},
+                               {"/framed", {{"user", "ben"}, {"pass", "p"}}, ""},
+                               {"/buttonless", {{"user", "cy"}}, ""}};
+    for (int i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.path);
+        XmlDocument doc;
+        EXPECT_EQ(openAndWait(doc, link(server.url(c.path), c.pars)), "success");
+        ASSERT_TRUE(waitUntil([&] { return server.requestsFor("/login").size() == i + 1; }));
+        const LocalHttpServer::Request post = server.requestsFor("/login").last();
+        EXPECT_EQ(field(formFields(post.body), "user"), c.pars.first().second);
+        if (!c.button.isEmpty()) {
+            EXPECT_TRUE(post.body.contains(c.button)) << post.body.toStdString();
+        }
+        ASSERT_EQ(windows.size(), i + 1);
+        EXPECT_TRUE(titleShown(windows.last(), "Answer"));
+    }
+    EXPECT_TRUE(server.requestsFor("/wrong").isEmpty());
+}
+
+TEST_F(MiddlePageTest, LocalNameOfAFileThatIsThereAlreadyIsRefusedAndTheFileKept) {
+    QTemporaryDir program;
+    ASSERT_TRUE(program.isValid());
+    modInitial::SetAppPath(program.path());
+    QDir().mkpath(program.path() + "/Data");
+    const QString data = program.path() + "/Data/";
+    qvtest::writeFile(data + "User.dat", "user data");
+    qvtest::writeFile(data + "common.dat", "common data");
+    qvtest::writeFile(data + "icon.dat", "icons");
+    QDir().mkpath(data + "folder");
+    // A link whose target does not exist yet would otherwise be written through.
+    ASSERT_TRUE(QFile::link(program.path() + "/elsewhere.txt", data + "link.html"));
+    const auto open = [&](const QString& name) {
+        XmlDocument doc;
+        EXPECT_TRUE(
+            doc.loadXML(link("", {{"user", "u"}}, "", "",
+                             QStringLiteral("urlgotype='2' localname='%1' htmlcontent='&lt;form "
+                                            "action=&quot;%2&quot;&gt;&lt;input name=user&gt;&lt;/form&gt;'")
+                                 .arg(attr(name), attr(server.url("/login"))))));
+        cltWebPage::Global()->OpenWebPageAsNode(doc.documentElement());
+    };
+    for (const QString name : {"User.dat", "common.dat", "icon.dat", "folder", "link.html"}) {
+        SCOPED_TRACE(name.toStdString());
+        try {
+            open(name);
+            ADD_FAILURE() << "a name that is taken was accepted";
+        } catch (const QvError& e) {
+            EXPECT_TRUE(e.description().contains("localname")) << e.description().toStdString();
+        }
+    }
+    cltWebPage::ReleaseGlobal();
+    EXPECT_EQ(qvtest::readFile(data + "User.dat"), "user data");
+    EXPECT_EQ(qvtest::readFile(data + "common.dat"), "common data");
+    EXPECT_EQ(qvtest::readFile(data + "icon.dat"), "icons");
+    EXPECT_FALSE(QFileInfo::exists(program.path() + "/elsewhere.txt"));
+    EXPECT_TRUE(windows.isEmpty());
+
+    // The page's own file may be written again by the next open of the same middle page.
+    open("mine.html");
+    EXPECT_NO_THROW(open("mine.html"));
+    EXPECT_EQ(waitForEnd(), "success");
+    EXPECT_FALSE(QFileInfo::exists(data + "mine.html"));
+}

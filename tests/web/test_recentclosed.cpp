@@ -1,4 +1,5 @@
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
@@ -162,7 +163,7 @@ protected:
     QTemporaryDir dir;
     clsRecentClosedPages* pages = nullptr;
     QStringList questions;
-    int answer = 106;
+    int answer = Answer::Yes;
 };
 
 // --- Adding ---
@@ -262,7 +263,7 @@ TEST_F(RecentClosedTest, RemoveCancelledChangesNothing) {
     add("1001", "http://a/");
     const QByteArray file = qvtest::readFile(dir.filePath("Data/User.dat"));
     QSignalSpy changed(pages, &clsRecentClosedPages::Changed);
-    answer = 102;
+    answer = Answer::Cancel;
 
     EXPECT_FALSE(pages->Remove("1001", false));
     EXPECT_EQ(questions.size(), 1);
@@ -337,7 +338,7 @@ TEST_F(RecentClosedTest, RemoveAllClearsSavesAndDeletesThumbnails) {
 TEST_F(RecentClosedTest, RemoveAllCancelledChangesNothing) {
     add("1001", "http://a/");
     QSignalSpy changed(pages, &clsRecentClosedPages::Changed);
-    answer = 102;
+    answer = Answer::Cancel;
     EXPECT_FALSE(pages->RemoveAll());
     EXPECT_EQ(keys(), QStringList{"1001"});
     EXPECT_TRUE(QFile::exists(dir.filePath("Cache/1001.bmp")));
