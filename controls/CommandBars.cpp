@@ -92,6 +92,41 @@ Qt::ToolButtonStyle toolButtonStyle(CommandBarControl::Style style, bool hasIcon
     return hasIcon ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextOnly;
 }
 
+// A tool button's own keys open its drop-down: Down, Alt+Down or F4, as in a combo box (Space
+// runs the button, or opens the list of a button that is only a list).
+class DropDownKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* button = qobject_cast<QToolButton*>(watched);
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (!button || (key != Qt::Key_Down && key != Qt::Key_F4))
+            return false;
+        const QAction* action = button->defaultAction();
+        if (!button->menu() && !(action && action->menu<QMenu*>()))
+            return false;
+        button->showMenu();
+        return true;
+    }
+};
+
+// Qt's tool bar buttons take no focus: every button of a tool bar is reached with Tab here, is
+// announced by its caption (its tooltip when it shows only an icon) and opens its list by key.
+void makeKeyboardReachable(QToolButton* button, const CommandBarControl* control) {
+    button->setFocusPolicy(Qt::TabFocus);
+    QString name = withoutMnemonics(control->Caption());
+    if (name.trimmed().isEmpty())
+        name = control->TooltipText();
+    if (!name.isEmpty())
+        button->setAccessibleName(name);
+    if (!button->findChild<DropDownKeys*>(QString(), Qt::FindDirectChildrenOnly))
+        button->installEventFilter(new DropDownKeys(button));
+}
+
 QToolButton::ToolButtonPopupMode popupMode(CommandBarControl::Type type) {
     switch (type) {
     case CommandBarControl::SplitButtonPopup:
@@ -544,6 +579,8 @@ void CommandBar::updateButtons() {
         button->setToolButtonStyle(toolButtonStyle(style, hasIcon));
         if (mKind == MenuBar)
             button->setAccessibleName(withoutMnemonics(control->mCaption));
+        else
+            makeKeyboardReachable(button, control);
         if (control->mPopup)
             button->setPopupMode(popupMode(control->mType));
     }

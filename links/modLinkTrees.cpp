@@ -43,11 +43,8 @@ bool ParseBoolean(const QString& text) {
 void ReportError(int number, const QString& description, const QString& procedure, const QString& module) {
     if (!modInitial::gIsDevelopMode)
         return;
-    try {
-        modDevelopeFunction::WriteLog(
-            QStringLiteral("Error %1 (%2) in 过程 %3 of %4").arg(number).arg(description, procedure, module));
-    } catch (const std::exception&) {
-    }
+    modDevelopeFunction::WriteLog(
+        QStringLiteral("Error %1 (%2) in 过程 %3 of %4").arg(number).arg(description, procedure, module));
 }
 
 } // namespace modLinkTrees

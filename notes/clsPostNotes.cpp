@@ -13,10 +13,8 @@
 #include "platform/PlainMessage.h"
 
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLocale>
 #include <QSet>
-#include <QToolButton>
 
 namespace {
 
@@ -40,24 +38,6 @@ QString escapeAttribute(QString text) {
         .replace('\'', QLatin1String("&apos;"))
         .replace('"', QLatin1String("&quot;"));
 }
-
-// A tool button's own keys open its drop-down: Alt+Down, F4, or Down, as in a combo box.
-class DropDownKeys : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        auto* button = qobject_cast<QToolButton*>(watched);
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (!button || (key != Qt::Key_Down && key != Qt::Key_F4))
-            return false;
-        button->showMenu();
-        return true;
-    }
-};
 
 } // namespace
 
@@ -272,13 +252,6 @@ CommandBarControl* clsPostNotes::initPostNoteCommandbars(CommandBar* toolbar) {
     CommandBarControl* button =
         toolbar->Add(CommandBarControl::SplitButtonPopup, Cmd::NoteAdd, QStringLiteral("便签"));
     button->setStyle(CommandBarControl::StyleIconAndCaption);
-    if (QToolButton* widget = button->toolButton()) {
-        // Toolbar buttons take no focus by default; this one is reached with Tab, runs with
-        // Space and opens its list with Down or F4.
-        widget->setFocusPolicy(Qt::TabFocus);
-        widget->setAccessibleName(QStringLiteral("便签"));
-        widget->installEventFilter(new DropDownKeys(widget));
-    }
     if (CommandBars* bars = toolbar->Bars(); bars && bars != mBars) {
         if (mBars)
             disconnect(mBars, nullptr, this, nullptr);

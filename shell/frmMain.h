@@ -63,7 +63,7 @@ public:
     void ApplyDefaultArrangement();
     // Command Cmd::SuperSearch.
     void ToggleAdvancedSearch();
-    // Shows the advanced search pane (421), creating it when it is missing or was closed.
+    // Shows the advanced search pane (PaneId::AdvancedSearch), creating it when it is missing or was closed.
     void showAdvSearchPane();
     // Runs a command as the bars would.
     void ExecuteCommand(CommandBarControl* control);

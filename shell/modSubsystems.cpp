@@ -162,7 +162,7 @@ void Install() {
 
     // Update: the user identifier and the statistics ping go through the text fetcher; the file
     // list is checked after the first page is open (unless the command line turned it off) and
-    // on command 104; closing the main window cancels a running download before the save.
+    // on Cmd::CheckUpdate; closing the main window cancels a running download before the save.
     modServerRequests::Install();
     ext.commands[Cmd::CheckUpdate] = [](CommandBarControl*) {
         clsOnlineUpdate::Global()->OnlineUpdateChecking();
@@ -173,7 +173,7 @@ void Install() {
     });
     ext.beforeSave = [] { clsOnlineUpdate::Global()->CancelDownload(); };
 
-    // Search: the quick search pane (420) and the advanced search pane (421) get their windows
+    // Search: the quick search pane and the advanced search pane get their windows
     // when first shown; the quick pane's "超级搜索.." opens the advanced one. Every browser
     // window's assistant menu gets the translation and site-search panels on its first opening.
     ext.createPaneContent = [previous = ext.createPaneContent](int paneId) -> QWidget* {

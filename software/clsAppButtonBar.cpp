@@ -13,32 +13,12 @@
 
 #include <QEvent>
 #include <QHash>
-#include <QKeyEvent>
 #include <QToolButton>
 
 namespace {
 
 constexpr int kMySoftwareIcon = 1104;
 constexpr int kDefaultLinkIcon = 100;
-
-// A drop-down button's own keys open its list: Down or F4, as in a combo box (Space as well,
-// which the tool button handles itself).
-class DropDownKeys : public QObject {
-public:
-    using QObject::QObject;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
-            return false;
-        auto* button = qobject_cast<QToolButton*>(watched);
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (!button || (key != Qt::Key_Down && key != Qt::Key_F4))
-            return false;
-        button->showMenu();
-        return true;
-    }
-};
 
 struct CachedIcon {
     int number = -1;
@@ -53,22 +33,17 @@ clsAppButtonBar::clsAppButtonBar(clsLocalSoftware* software, CommandBar* toolbar
         connect(bars, &CommandBars::InitCommandsPopup, this, &clsAppButtonBar::OnInitCommandsPopup);
 }
 
-void clsAppButtonBar::makeKeyboardReachable(CommandBarControl* control) {
-    QToolButton* button = control->toolButton();
-    if (!button)
-        return;
-    // Toolbar buttons take no focus by default; these are reached with Tab.
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setAccessibleName(control->Caption());
-    button->setAccessibleDescription(control->TooltipText());
-    button->installEventFilter(new DropDownKeys(button));
+void clsAppButtonBar::describe(CommandBarControl* control) {
+    // The command bar makes the button reachable and names it; the tip tells what it holds.
+    if (QToolButton* button = control->toolButton())
+        button->setAccessibleDescription(control->TooltipText());
 }
 
 void clsAppButtonBar::Build(const XmlNode& layout) {
     mMySoftware = mToolbar->Add(CommandBarControl::ButtonPopup, Cmd::MySoftware, QStringLiteral("我的软件"));
     mMySoftware->setIconId(kMySoftwareIcon);
     mMySoftware->setStyle(CommandBarControl::StyleIconAndCaption);
-    makeKeyboardReachable(mMySoftware);
+    describe(mMySoftware);
     if (layout.isNull())
         return;
     for (const XmlNode& entry : layout.childElements()) {
@@ -81,7 +56,7 @@ void clsAppButtonBar::Build(const XmlNode& layout) {
         button->setTooltipText(entry.getAttribute(QStringLiteral("tip")));
         button->setStyle(CommandBarControl::StyleIconAndCaption);
         button->setParameter(entry.xml());
-        makeKeyboardReachable(button);
+        describe(button);
     }
 }
 
@@ -169,10 +144,7 @@ void clsAppButtonBar::FillApplicationDropDown(CommandBar* popup) {
             } catch (const QvError& e) {
                 // A layout that names a link the catalogue lacks loses that entry, not the list.
                 if (modInitial::gIsDevelopMode) {
-                    try {
-                        modDevelopeFunction::WriteLog(e.description());
-                    } catch (const QvError&) {
-                    }
+                    modDevelopeFunction::WriteLog(e.description());
                 }
             }
         }

@@ -37,7 +37,7 @@ public:
     void FillMySoftwareDropDown(CommandBar* popup);
 
 private:
-    void makeKeyboardReachable(CommandBarControl* control);
+    void describe(CommandBarControl* control);
     int fileIconNumber(const QString& path) const;
 
     QPointer<clsLocalSoftware> mSoftware;

@@ -36,11 +36,8 @@ bool isCacheFile(const QString& path) {
 void logRefusedThumbnail(const QString& path) {
     if (!modInitial::gIsDevelopMode)
         return;
-    try {
-        modDevelopeFunction::WriteLog(
-            QStringLiteral("最近关闭的页面记录的缩略图不在 Cache 文件夹中，已从记录中去掉: ") + path);
-    } catch (const std::exception&) {
-    }
+    modDevelopeFunction::WriteLog(
+        QStringLiteral("最近关闭的页面记录的缩略图不在 Cache 文件夹中，已从记录中去掉: ") + path);
 }
 
 // A thumbnail belongs to its record only; one that is already gone (or cannot be deleted) must

@@ -13,11 +13,11 @@ public:
     explicit frmFavorites(QWidget* parent = nullptr);
     TreeView* tvwFavorites() const { return mTree; }
 
-    // The favorites menu of a browser window (196) or one of its folders (801), emptied of its
-    // entries by the window: filled from the favorites folder, respectively the folder's path.
+    // The favorites menu of a browser window (Cmd::Favorites) or one of its folders (Cmd::FavoriteFolder),
+    // emptied of its entries by the window: filled from the favorites folder, respectively the folder's path.
     static void FillFavoritesMenu(CommandBar* menu);
-    // The favorites commands of a browser window: an entry (800) opens its address in a new tab,
-    // 272 opens the favorites folder in the file manager.
+    // The favorites commands of a browser window: an entry (Cmd::FavoriteEntry) opens its address in a new
+    // tab, Cmd::OrganizeFavorites opens the favorites folder in the file manager.
     static void RunFavoritesCommand(CommandBarControl* control);
     // Opens the favorites folder in the file manager; false when there is none or it cannot open.
     static bool OrganizeFavorites();

@@ -148,7 +148,6 @@ void frmPaneWebPage::buildCommandBars() {
     if (QToolBar* toolBar = mToolBar->toolBar()) {
         toolBar->setMovable(false);
         toolBar->setFloatable(false);
-        toolBar->installEventFilter(this);
     }
     mBack = mToolBar->Add(CommandBarControl::SplitButtonPopup, Cmd::Back, QStringLiteral("后退"));
     mForward = mToolBar->Add(CommandBarControl::SplitButtonPopup, Cmd::Forward, QStringLiteral("前进"));
@@ -183,11 +182,6 @@ void frmPaneWebPage::buildStatusBar() {
 bool frmPaneWebPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mContainer && event->type() == QEvent::Resize && !mClosing && mHost)
         mHost->ResizeWeb(mContainer->rect());
-    // A tool bar's buttons take no focus of their own; in a pane they are reached with Tab.
-    if (event->type() == QEvent::ChildPolished && mToolBar && watched == mToolBar->toolBar()) {
-        if (auto* button = qobject_cast<QToolButton*>(static_cast<QChildEvent*>(event)->child()))
-            button->setFocusPolicy(Qt::TabFocus);
-    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -233,12 +227,9 @@ QString frmPaneWebPage::moduleText() const {
 void frmPaneWebPage::reportError(const QString& procedure, const QString& description) const {
     if (!modInitial::gIsDevelopMode)
         return;
-    try {
-        modDevelopeFunction::WriteLog(QStringLiteral("Error %1 (%2) in 过程 %3 of %4")
-                                          .arg(QvErrors::General)
-                                          .arg(description, procedure, moduleText()));
-    } catch (const std::exception&) {
-    }
+    modDevelopeFunction::WriteLog(QStringLiteral("Error %1 (%2) in 过程 %3 of %4")
+                                      .arg(QvErrors::General)
+                                      .arg(description, procedure, moduleText()));
 }
 
 void frmPaneWebPage::onExecute(CommandBarControl* control) {
@@ -292,13 +283,9 @@ void frmPaneWebPage::onExecute(CommandBarControl* control) {
         }
     } catch (const QvError& e) {
         if (modInitial::gIsDevelopMode) {
-            try {
-                modDevelopeFunction::WriteLog(
-                    QStringLiteral("Error %1 (%2) in 过程 IECommandBars_Execute of %3")
-                        .arg(e.number())
-                        .arg(e.description(), moduleText()));
-            } catch (const std::exception&) {
-            }
+            modDevelopeFunction::WriteLog(QStringLiteral("Error %1 (%2) in 过程 IECommandBars_Execute of %3")
+                                              .arg(e.number())
+                                              .arg(e.description(), moduleText()));
         }
     } catch (const std::exception& e) {
         reportError(QStringLiteral("IECommandBars_Execute"), QString::fromLocal8Bit(e.what()));

@@ -16,8 +16,8 @@ class cWebBrowser;
 
 // A web pane: a docked page with the reduced browser tool bar "浏览器基本功能" (back and forward
 // with their history menus, stop, refresh and the tools menu), a status bar and the page, hosted
-// like a browser window. It keeps its pages to itself: library entries (800) and pop-ups of its
-// page navigate the pane.
+// like a browser window. It keeps its pages to itself: library entries (Cmd::FavoriteEntry) and pop-ups of
+// its page navigate the pane.
 class frmPaneWebPage : public QWidget {
     Q_OBJECT
 public:
@@ -45,7 +45,7 @@ public:
     bool isClosing() const { return mClosing; }
 
     bool HistoryLogConnect();
-    // Fills a history menu: at most 30 entries (217), relative steps -1, -2 ... or 1, 2 ...
+    // Fills a history menu: at most 30 entries (Cmd::HistoryEntry), relative steps -1, -2 ... or 1, 2 ...
     void SetHistoryButton(int flags, CommandBar* menu);
     void WebHistoryGo(int step);
 

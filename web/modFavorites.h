@@ -54,7 +54,7 @@ QString ShortcutCaption(const QString& fileName);
 int NextKeyNumber();
 
 // Adds the folder's entries as children of `node` (top-level nodes when it is null): folders with
-// icon 801 and their path as tag, then shortcuts with their address as tag and icon 800, showing
+// icon FolderIcon and their path as tag, then shortcuts with their address as tag and icon SiteIcon, showing
 // the site's own icon when the program has seen it (modSiteIcons). Returns the number of nodes
 // added.
 //
@@ -67,9 +67,9 @@ QString NodeAddress(QTreeWidgetItem* node);
 // True while a shortcut node's file has not been read yet.
 bool IsPending(const QTreeWidgetItem* node);
 
-// Adds the folder's entries to a menu: a submenu 801 per folder (its path as parameter, filled
-// when it opens) and an entry 800 per shortcut (its address as parameter, the site's icon when
-// the program has seen it).
+// Adds the folder's entries to a menu: a submenu Cmd::FavoriteFolder per folder (its path as parameter,
+// filled when it opens) and an entry Cmd::FavoriteEntry per shortcut (its address as parameter, the site's
+// icon when the program has seen it).
 void FillMenu(const QString& folder, CommandBar* menu);
 
 // Name rules of the add dialog: the name becomes a file of the favorites folder, so it must not

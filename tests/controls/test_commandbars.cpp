@@ -327,6 +327,33 @@ TEST_F(CommandBarsTest, ClickingAToolbarButtonExecutesItOnce) {
     EXPECT_EQ(executed, QList<int>{Cmd::NewPage});
 }
 
+TEST_F(CommandBarsTest, EveryToolbarButtonIsReachedByTabNamedAndOpensItsListByKey) {
+    CommandBar* bar = bars->Add("工具");
+    Control* newPage = bar->Add(Control::Button, Cmd::NewPage, "&新网页");
+    Control* iconOnly = bar->Add(Control::Button, Cmd::SuperSearch, QString());
+    iconOnly->setTooltipText("超强的搜索功能");
+    Control* split = bar->Add(Control::SplitButtonPopup, Cmd::NoteAdd, "便签");
+    split->CommandBar()->Add(Control::Button, Cmd::NoteShowAll, "显示所有便签");
+    showWindow();
+
+    newPage->toolButton()->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(newPage->toolButton()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(iconOnly->toolButton()->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_TRUE(split->toolButton()->hasFocus());
+
+    EXPECT_EQ(newPage->toolButton()->accessibleName(), "新网页");
+    EXPECT_EQ(iconOnly->toolButton()->accessibleName(), "超强的搜索功能");
+    split->setCaption("便签本");
+    EXPECT_EQ(split->toolButton()->accessibleName(), "便签本");
+
+    whileOpen([&] { QTest::keyClick(split->toolButton(), Qt::Key_Down); },
+              [](QMenu* menu) { EXPECT_EQ(visibleTexts(menu), QStringList{"显示所有便签"}); });
+    QTest::keyClick(newPage->toolButton(), Qt::Key_Space);
+    EXPECT_EQ(executed, QList<int>{Cmd::NewPage});
+}
+
 TEST_F(CommandBarsTest, ClickingAMenuEntryExecutesItOnce) {
     Control* open = bars->ActiveMenuBar()->Add(Control::Popup, 0, "打开");
     open->CommandBar()->Add(Control::Button, Cmd::NewPage, "新网页");
