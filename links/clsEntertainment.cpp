@@ -14,18 +14,6 @@ namespace {
 
 const char* const kModule = "Class Module clsEntertainment";
 
-template <typename Work> void trapped(const char* procedure, Work work) {
-    try {
-        work();
-    } catch (const QvError& e) {
-        modLinkTrees::ReportError(e.number(), e.description(), QString::fromLatin1(procedure),
-                                  QString::fromLatin1(kModule));
-    } catch (const std::exception& e) {
-        modLinkTrees::ReportError(QvErrors::General, QString::fromLocal8Bit(e.what()),
-                                  QString::fromLatin1(procedure), QString::fromLatin1(kModule));
-    }
-}
-
 } // namespace
 
 clsEntertainment::clsEntertainment(QObject* parent) : QObject(parent) {}
@@ -96,7 +84,7 @@ void clsEntertainment::onNodeClick(QTreeWidgetItem* node) {
 }
 
 void clsEntertainment::onClick() {
-    trapped("tvwNav_Click", [this] {
+    modLinkTrees::Trapped("tvwNav_Click", kModule, [this] {
         QTreeWidgetItem* node = mTree ? mTree->currentItem() : nullptr;
         const XmlNode element = modLinkTrees::TagElement(node);
         if (element.isNull())
@@ -115,7 +103,7 @@ void clsEntertainment::onClick() {
 }
 
 void clsEntertainment::onExpand(QTreeWidgetItem* node) {
-    trapped("tvwNav_Expand", [this, node] {
+    modLinkTrees::Trapped("tvwNav_Expand", kModule, [this, node] {
         const XmlNode element = modLinkTrees::TagElement(node);
         if (element.isNull())
             return;
@@ -126,7 +114,7 @@ void clsEntertainment::onExpand(QTreeWidgetItem* node) {
 }
 
 void clsEntertainment::onCollapse(QTreeWidgetItem* node) {
-    trapped("tvwNav_Collapse", [this, node] {
+    modLinkTrees::Trapped("tvwNav_Collapse", kModule, [this, node] {
         const XmlNode element = modLinkTrees::TagElement(node);
         if (element.isNull())
             return;

@@ -20,19 +20,6 @@ const char* const kModule = "Class Module clsNavigate";
 const char* const kRootKey = "Favroot";
 const char* const kRootText = "我的网址";
 
-// Errors of the tree's events end the event; the tree stays usable.
-template <typename Work> void trapped(const char* procedure, Work work) {
-    try {
-        work();
-    } catch (const QvError& e) {
-        modLinkTrees::ReportError(e.number(), e.description(), QString::fromLatin1(procedure),
-                                  QString::fromLatin1(kModule));
-    } catch (const std::exception& e) {
-        modLinkTrees::ReportError(QvErrors::General, QString::fromLocal8Bit(e.what()),
-                                  QString::fromLatin1(procedure), QString::fromLatin1(kModule));
-    }
-}
-
 } // namespace
 
 clsNavigate::clsNavigate(QObject* parent) : QObject(parent) {}
@@ -143,7 +130,7 @@ void clsNavigate::onNodeClick(QTreeWidgetItem* node) {
 }
 
 void clsNavigate::onClick() {
-    trapped("tvwNav_Click", [this] {
+    modLinkTrees::Trapped("tvwNav_Click", kModule, [this] {
         QTreeWidgetItem* node = CurrentNode();
         if (!node)
             return;
@@ -197,7 +184,7 @@ void clsNavigate::clickLayout(QTreeWidgetItem* node) {
 }
 
 void clsNavigate::onExpand(QTreeWidgetItem* node) {
-    trapped("tvwNav_Expand", [this, node] {
+    modLinkTrees::Trapped("tvwNav_Expand", kModule, [this, node] {
         if (IsFavoritesNode(node)) {
             if (!IsFavoritesRoot(node) && TreeView::IconNumber(node) == modFavorites::FolderIcon)
                 mTree->SetIconNumber(node, modFavorites::OpenFolderIcon);
@@ -213,7 +200,7 @@ void clsNavigate::onExpand(QTreeWidgetItem* node) {
 }
 
 void clsNavigate::onCollapse(QTreeWidgetItem* node) {
-    trapped("tvwNav_Collapse", [this, node] {
+    modLinkTrees::Trapped("tvwNav_Collapse", kModule, [this, node] {
         if (IsFavoritesNode(node)) {
             if (!IsFavoritesRoot(node) && TreeView::IconNumber(node) == modFavorites::OpenFolderIcon)
                 mTree->SetIconNumber(node, modFavorites::FolderIcon);

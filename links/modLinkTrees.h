@@ -1,8 +1,11 @@
 #pragma once
+#include "core/QvError.h"
 #include "core/XmlDocument.h"
 
 #include <QString>
 #include <QVariant>
+
+#include <exception>
 
 class QTreeWidgetItem;
 
@@ -27,5 +30,18 @@ bool ParseBoolean(const QString& text);
 // Writes "Error <number> (<description>) in 过程 <procedure> of <module>" to the developer log
 // when developer mode is on; never throws.
 void ReportError(int number, const QString& description, const QString& procedure, const QString& module);
+
+// Runs the work of a tree event: an error ends the event and is reported, and the tree stays
+// usable.
+template <typename Work> void Trapped(const char* procedure, const char* module, Work work) {
+    try {
+        work();
+    } catch (const QvError& e) {
+        ReportError(e.number(), e.description(), QString::fromLatin1(procedure), QString::fromLatin1(module));
+    } catch (const std::exception& e) {
+        ReportError(QvErrors::General, QString::fromLocal8Bit(e.what()), QString::fromLatin1(procedure),
+                    QString::fromLatin1(module));
+    }
+}
 
 } // namespace modLinkTrees

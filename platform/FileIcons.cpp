@@ -1,16 +1,16 @@
 #include "platform/FileIcons.h"
 
+#include "platform/DesktopEntry.h"
+
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSettings>
 
 namespace FileIcons {
 namespace {
 
 QIcon fromDesktopEntry(const QString& path) {
-    QSettings entry(path, QSettings::IniFormat);
-    const QString icon = entry.value("Desktop Entry/Icon").toString();
+    const QString icon = DesktopEntry::Read(path).value(QStringLiteral("Icon"));
     if (icon.isEmpty())
         return QIcon();
     if (QFileInfo(icon).isAbsolute())

@@ -1,5 +1,7 @@
 #include "platform/ShellService.h"
 
+#include "platform/DesktopEntry.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -22,41 +24,6 @@ const QString kFileManagerService = QStringLiteral("org.freedesktop.FileManager1
 bool hasUrlScheme(const QString& target) {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     return scheme.match(target).hasMatch();
-}
-
-// The general escapes of desktop-entry string values (\s \n \t \r \\).
-QString unescapeDesktopValue(const QString& value) {
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar c = value.at(i);
-        if (c != QLatin1Char('\\') || i + 1 >= value.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = value.at(++i);
-        switch (n.unicode()) {
-        case 's':
-            out += QLatin1Char(' ');
-            break;
-        case 'n':
-            out += QLatin1Char('\n');
-            break;
-        case 't':
-            out += QLatin1Char('\t');
-            break;
-        case 'r':
-            out += QLatin1Char('\r');
-            break;
-        case '\\':
-            out += QLatin1Char('\\');
-            break;
-        default: // not a general escape: leave it for the Exec quoting rules
-            out += QLatin1Char('\\');
-            out += n;
-        }
-    }
-    return out;
 }
 
 struct ExecToken {
@@ -98,56 +65,6 @@ QList<ExecToken> splitExec(const QString& exec) {
     if (inToken)
         tokens.append(current);
     return tokens;
-}
-
-struct DesktopEntry {
-    QString type;
-    QString exec;
-    QString path;
-    QString url;
-    QString name;
-    QString icon;
-    bool valid = false;
-};
-
-DesktopEntry readDesktopEntry(const QString& file) {
-    DesktopEntry entry;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return entry;
-    QTextStream in(&f);
-    in.setEncoding(QStringConverter::Utf8);
-    bool inMainGroup = false;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            entry.valid = entry.valid || inMainGroup;
-            continue;
-        }
-        if (!inMainGroup)
-            continue;
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescapeDesktopValue(line.mid(eq + 1).trimmed());
-        if (key == QLatin1String("Type"))
-            entry.type = value;
-        else if (key == QLatin1String("Exec"))
-            entry.exec = value;
-        else if (key == QLatin1String("Path"))
-            entry.path = value;
-        else if (key == QLatin1String("URL"))
-            entry.url = value;
-        else if (key == QLatin1String("Name"))
-            entry.name = value;
-        else if (key == QLatin1String("Icon"))
-            entry.icon = value;
-    }
-    return entry;
 }
 
 // The nearest folder that exists, from `path` upwards.
@@ -240,19 +157,19 @@ bool DesktopShellService::showInFileManager(const QString& path) {
 }
 
 QStringList DesktopShellService::desktopEntryCommand(const QString& desktopFile) {
-    const DesktopEntry entry = readDesktopEntry(desktopFile);
-    if (!entry.valid || entry.exec.isEmpty())
+    const DesktopEntry entry = DesktopEntry::Read(desktopFile);
+    if (!entry.isValid() || entry.value(QStringLiteral("Exec")).isEmpty())
         return {};
     QStringList command;
-    for (const ExecToken& token : splitExec(entry.exec)) {
+    for (const ExecToken& token : splitExec(entry.value(QStringLiteral("Exec")))) {
         // A field code standing alone is an argument that expands to the files or addresses
         // being opened; nothing is opened with the program here, so it drops out.
         static const QRegularExpression lone(QStringLiteral("^%[fFuUdDnNvm]$"));
         if (lone.match(token.text).hasMatch())
             continue;
         if (token.text == QLatin1String("%i")) {
-            if (!entry.icon.isEmpty())
-                command << QStringLiteral("--icon") << entry.icon;
+            if (const QString icon = entry.value(QStringLiteral("Icon")); !icon.isEmpty())
+                command << QStringLiteral("--icon") << icon;
             continue;
         }
         QString arg;
@@ -266,7 +183,7 @@ QStringList DesktopShellService::desktopEntryCommand(const QString& desktopFile)
             if (code == QLatin1Char('%'))
                 arg += QLatin1Char('%');
             else if (code == QLatin1Char('c'))
-                arg += entry.name;
+                arg += entry.value(QStringLiteral("Name"));
             else if (code == QLatin1Char('k'))
                 arg += desktopFile;
             // every other field code expands to nothing
@@ -291,16 +208,18 @@ bool DesktopShellService::isStartableProgram(const QString& path) {
 }
 
 bool DesktopShellService::startDesktopEntry(const QString& desktopFile) {
-    const DesktopEntry entry = readDesktopEntry(desktopFile);
-    if (!entry.valid)
+    const DesktopEntry entry = DesktopEntry::Read(desktopFile);
+    if (!entry.isValid())
         return false;
-    if (entry.type == QLatin1String("Link"))
-        return !entry.url.isEmpty() && QDesktopServices::openUrl(QUrl::fromUserInput(entry.url));
+    if (entry.value(QStringLiteral("Type")) == QLatin1String("Link")) {
+        const QString url = entry.value(QStringLiteral("URL"));
+        return !url.isEmpty() && QDesktopServices::openUrl(QUrl::fromUserInput(url));
+    }
     QStringList command = desktopEntryCommand(desktopFile);
     if (command.isEmpty())
         return false;
     const QString program = command.takeFirst();
-    return startProgram(program, command, entry.path);
+    return startProgram(program, command, entry.value(QStringLiteral("Path")));
 }
 
 bool DesktopShellService::startProgram(const QString& program, const QStringList& arguments,
