@@ -754,8 +754,11 @@ bool DockingPaneManager::filterWhileExpanded(QObject* watched, QEvent* event) {
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
+        // Escape in a list or menu opened from the pane closes that popup only: a popup may be
+        // gone already when the key reaches its widget here, so its window type tells.
         if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier ||
-            QApplication::activePopupWidget() || !insideExpanded(widget))
+            QApplication::activePopupWidget() || widget->window()->windowType() == Qt::Popup ||
+            !insideExpanded(widget))
             break;
         if (event->type() == QEvent::ShortcutOverride) {
             // Escape belongs to the pane here, not to a shortcut of the window.

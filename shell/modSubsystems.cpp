@@ -13,6 +13,7 @@
 #include "links/frmNav.h"
 #include "links/frmSNS.h"
 #include "links/modPaneCommandbars.h"
+#include "mail/frmMailbox.h"
 #include "notes/clsPostNotes.h"
 #include "recent/clsRecentFile.h"
 #include "recent/clsRecentFileMenu.h"
@@ -190,6 +191,14 @@ void Install() {
     };
     frmBrowser::SetAssistantMenuHandler(&modAssistantPanels::AddAssistantPanels);
     installLinks(ext);
+
+    // Web mail: the mail pane (307) gets its window as it first comes out; the window fills its
+    // service box from the common data's mail catalogue.
+    ext.createPaneContent = [previous = ext.createPaneContent](int paneId) -> QWidget* {
+        if (paneId == PaneId::Mail)
+            return new frmMailbox;
+        return previous ? previous(paneId) : nullptr;
+    };
 
     // Recent documents: the drop-down "最近的文档" on toolbar "工具". Its commands are carried
     // out by the menu, which shows their failures itself.

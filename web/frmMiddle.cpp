@@ -66,6 +66,11 @@ const char kFillFunction[] = R"JS(function (d) {
         }
         return null;
     }
+    // Only the page the descriptor names gets the values: a page that moved on to another site
+    // (a redirect before the form could be filled) gets nothing.
+    var here = d.expectHref !== '' ? String(location.href).split('#')[0] === d.expectHref
+                                   : d.origins.indexOf(String(location.origin)) >= 0;
+    if (!here) return { form: false, clicked: 0, error: '', elsewhere: String(location.origin) };
     var docs = documents(window, []);
     var form = null;
     for (var n = 0; n < docs.length && !form; ++n) form = choose(formsOf.call(docs[n]));
@@ -118,6 +123,27 @@ void allowSubmissionFromLocalPage(QWebEnginePage* window) {
         });
 }
 
+// The origins whose pages may be filled for a descriptor's address: its own, and the secure
+// version of the same host when the address is plain http on the default port (sites move their
+// login pages to https).
+QStringList acceptedOrigins(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    const auto origin = [&url](const QString& originScheme, int port) {
+        QUrl o;
+        o.setScheme(originScheme);
+        o.setHost(url.host(QUrl::FullyEncoded).toLower());
+        o.setPort(port);
+        return o.toString(QUrl::FullyEncoded);
+    };
+    int port = url.port();
+    if ((scheme == QLatin1String("http") && port == 80) || (scheme == QLatin1String("https") && port == 443))
+        port = -1;
+    QStringList origins{origin(scheme, port)};
+    if (scheme == QLatin1String("http") && port == -1)
+        origins << origin(QStringLiteral("https"), -1);
+    return origins;
+}
+
 void reportProblem(const QString& text) {
     qWarning("middle page: %s", qUtf8Printable(text));
     if (modInitial::gIsDevelopMode)
@@ -167,7 +193,7 @@ frmMiddle::~frmMiddle() {
     mPage->triggerAction(QWebEnginePage::Stop);
     delete mPage;
     mPage = nullptr;
-    mNode = XmlNode();
+    dropValues();
     removeLocalFile();
 }
 
@@ -229,15 +255,21 @@ void frmMiddle::goURL() {
         }
     }
 
+    const QUrl target = localPath.isEmpty() ? QUrl::fromUserInput(url) : QUrl::fromLocalFile(localPath);
     mFormName = formName;
     mSubmitName = submitName;
     mLocalPath = localPath;
     mPars = pars;
+    // A page written locally is matched by its own address (files have no origin to compare).
+    mExpectedHref =
+        target.isLocalFile() ? target.adjusted(QUrl::RemoveFragment).toString(QUrl::FullyEncoded) : QString();
+    mExpectedOrigins = target.isLocalFile() ? QStringList() : acceptedOrigins(target);
     ++mGeneration;
     mEnded = false;
+    mFilled = false;
     mNewWindow = false;
     mSubmitWait->stop();
-    mPage->load(localPath.isEmpty() ? QUrl::fromUserInput(url) : QUrl::fromLocalFile(localPath));
+    mPage->load(target);
 }
 
 void frmMiddle::onLoadingChanged(const QWebEngineLoadingInfo& info) {
@@ -259,6 +291,12 @@ void frmMiddle::onDocumentComplete() {
         endWithSuccess();
         return;
     }
+    if (mFilled) {
+        // The values went into a form once and are gone; a page that loads again after the
+        // submission gets the usual while to ask for its window.
+        mSubmitWait->start();
+        return;
+    }
     if (mNode.isNull())
         return;
     QJsonArray pars;
@@ -266,7 +304,9 @@ void frmMiddle::onDocumentComplete() {
         pars.append(QJsonArray{name, value});
     const QJsonObject data{{QStringLiteral("formName"), mFormName},
                            {QStringLiteral("submitName"), mSubmitName},
-                           {QStringLiteral("pars"), pars}};
+                           {QStringLiteral("pars"), pars},
+                           {QStringLiteral("expectHref"), mExpectedHref},
+                           {QStringLiteral("origins"), QJsonArray::fromStringList(mExpectedOrigins)}};
     // The values go into the script as JSON, never as script text of their own.
     const QString script = QStringLiteral("(") + QString::fromUtf8(kFillFunction) + QStringLiteral(")(") +
                            QString::fromUtf8(QJsonDocument(data).toJson(QJsonDocument::Compact)) +
@@ -291,6 +331,15 @@ void frmMiddle::onFilled(const QVariant& result, int generation) {
     const QString error = answer.value(QStringLiteral("error")).toString();
     if (!error.isEmpty())
         reportProblem(error);
+    if (answer.contains(QStringLiteral("elsewhere")))
+        reportProblem(
+            QStringLiteral("the page moved to %1, which the descriptor does not name; nothing was filled")
+                .arg(answer.value(QStringLiteral("elsewhere")).toString()));
+    if (answer.value(QStringLiteral("form")).toBool()) {
+        // The values are in the form now; the page keeps no copy of them.
+        mFilled = true;
+        dropValues();
+    }
     if (answer.value(QStringLiteral("clicked")).toInt() > 0) {
         // Submitted: the new window is on its way, unless the page thinks otherwise.
         mSubmitWait->start();
@@ -347,7 +396,14 @@ void frmMiddle::endWithError() {
         raiseEnd(false);
 }
 
+void frmMiddle::dropValues() {
+    mPars.clear();
+    mNode = XmlNode();
+}
+
 void frmMiddle::raiseEnd(bool success) {
+    // However it ended, the values it was given are no longer needed.
+    dropValues();
     // Delivered from the event loop: the receiver deletes this page, which must not happen
     // inside the engine's own call (the new window is handed over after createWindow returns).
     const int generation = mGeneration;

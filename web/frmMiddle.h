@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QTimer;
@@ -54,6 +55,8 @@ private:
     void endWithSuccess();
     void endWithError();
     void raiseEnd(bool success);
+    // Forgets the descriptor and its parameter values.
+    void dropValues();
     void removeLocalFile();
 
     MiddleWebPage* mPage;
@@ -65,6 +68,12 @@ private:
     QString mSubmitName;
     QString mLocalPath;
     QList<QPair<QString, QString>> mPars;
+    // Where the form may be filled: the page written locally (its address), or else the origins
+    // of the descriptor's address.
+    QString mExpectedHref;
+    QStringList mExpectedOrigins;
+    // A form was filled; the values are dropped and no later document is filled.
+    bool mFilled = false;
     bool mNewWindow = false;
     // Set once an end event is on its way; nothing more happens until the next goURL.
     bool mEnded = false;

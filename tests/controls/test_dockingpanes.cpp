@@ -7,9 +7,11 @@
 #include "controls/PaneCaption.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -742,3 +744,26 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
 }
 
 } // namespace
+
+TEST_F(DockingPanesTest, EscapeInAListOpenedFromASlidOutPaneClosesOnlyTheList) {
+    showWindow();
+    DockingPane* mail = manager->CreatePane(307, 200, 150, DockingPaneManager::Top, "邮箱", 300);
+    auto* content = new QWidget;
+    auto* box = new QComboBox(content);
+    box->addItems({"A", "B", "C"});
+    mail->setHandle(content);
+    mail->Hide();
+    QApplication::processEvents();
+    QTest::mouseClick(mail->tab(), Qt::LeftButton);
+    ASSERT_TRUE(mail->IsExpanded());
+    box->setFocus();
+    box->showPopup();
+    ASSERT_TRUE(waitUntil([&] { return box->view()->isVisible(); }, 3000));
+    QTest::keyClick(box->view()->window()->windowHandle(), Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !box->view()->isVisible(); }, 3000));
+    EXPECT_TRUE(mail->IsExpanded());
+    EXPECT_TRUE(mail->panel()->isVisible());
+    // Escape in the pane itself still sends it back.
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_FALSE(mail->IsExpanded());
+}

@@ -328,3 +328,49 @@ TEST_F(MiddlePageTest, LocalNameOfAFileThatIsThereAlreadyIsRefusedAndTheFileKept
     EXPECT_EQ(waitForEnd(), "success");
     EXPECT_FALSE(QFileInfo::exists(data + "mine.html"));
 }
+
+TEST_F(MiddlePageTest, FormIsFilledOnlyOnTheSiteTheDescriptorNames) {
+    // The descriptor names this server; its page sends the middle page on to another site (an
+    // origin of its own: another port) that serves the same login form.
+    LocalHttpServer other;
+    ASSERT_TRUE(other.start());
+    other.serve("/twoforms", kTwoForms);
+    other.serve("/login", kAnswer);
+    const auto redirectTo = [](const QString& location) {
+        return [location](const LocalHttpServer::Request&) {
+            LocalHttpServer::Response response;
+            response.status = 302;
+            response.extraHeaders << qMakePair(QByteArray("Location"), location.toUtf8());
+            return response;
+        };
+    };
+    server.serve("/elsewhere", redirectTo(other.url("/twoforms")));
+    server.serve("/sameSite", redirectTo("/twoforms"));
+
+    XmlDocument away;
+    EXPECT_EQ(openAndWait(away, link(server.url("/elsewhere"), {{"user", "u"}, {"pass", "secret"}})), "error");
+    EXPECT_EQ(other.requestsFor("/twoforms").size(), 1);
+    EXPECT_TRUE(other.requestsFor("/login").isEmpty());
+    EXPECT_TRUE(server.requestsFor("/login").isEmpty());
+
+    // A move within the same site is still the page the descriptor names.
+    XmlDocument same;
+    EXPECT_EQ(openAndWait(same, link(server.url("/sameSite"), {{"user", "v"}, {"pass", "p"}})), "success");
+    EXPECT_TRUE(server.waitForRequest("/login"));
+    EXPECT_EQ(field(formFields(server.requestsFor("/login")[0].body), "user"), "v");
+    EXPECT_TRUE(other.requestsFor("/login").isEmpty());
+}
+
+TEST_F(MiddlePageTest, APageThatLoadsAgainAfterTheSubmissionIsNotFilledAgain) {
+    // The page's submit handler sends the typed name to the server itself and reloads the same
+    // form; filling every new document would send it again and again.
+    server.serve("/again", R"(<html><body><form action="/login" method="post"
+        onsubmit="location.href = '/again?user=' + encodeURIComponent(this.user.value); return false;">
+        <input name="user"><input type="submit" value="Go"></form></body></html>)");
+    XmlDocument doc;
+    EXPECT_EQ(openAndWait(doc, link(server.url("/again"), {{"user", "dora"}})), "error");
+    const QList<LocalHttpServer::Request> loads = server.requestsFor("/again");
+    ASSERT_EQ(loads.size(), 2);
+    EXPECT_EQ(loads[1].query(), "user=dora");
+    EXPECT_TRUE(server.requestsFor("/login").isEmpty());
+}
