@@ -33,10 +33,14 @@ Decision& cached() {
     return decision;
 }
 
-bool canWriteFolder(const QString& folder) {
-    // access() also answers for a read-only mount (EROFS) and an immutable folder (EPERM), where
-    // the mode bits alone would let root through.
-    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+// True when the folder exists and refuses to be written: read-only (a read-only mount, an
+// immutable folder, no write permission). access() answers for the mount and the immutable flag
+// too, where the mode bits alone would let root through. A folder that is missing or cannot be
+// looked at is no read-only copy: its failures show where the files are used.
+bool refusesWrites(const QString& folder) {
+    if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0)
+        return false;
+    return errno == EROFS || errno == EACCES || errno == EPERM;
 }
 
 QString userDataHome() {
@@ -57,7 +61,7 @@ const Decision& decision() {
     d.installed = !QFileInfo::exists(program + QStringLiteral("/Data/common.dat")) &&
                   QFileInfo::exists(installedData + QStringLiteral("/common.dat"));
     d.dataFolder = d.installed ? installedData : program + QStringLiteral("/Data");
-    d.writesIntoProgramFolder = !d.installed && canWriteFolder(program);
+    d.writesIntoProgramFolder = !d.installed && !refusesWrites(program);
     if (d.writesIntoProgramFolder)
         d.userFolder = program;
     else if (!home.isEmpty())

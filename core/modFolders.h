@@ -27,9 +27,9 @@ namespace modFolders {
 // The program folder (modInitial::AppPath).
 QString ProgramFolder();
 
-// True when the program's files are written into the program folder: the folder can be
-// written and is no installed copy. False for a read-only or an installed copy, whose program
-// files are not the program's to change.
+// True when the program's files are written into the program folder: the folder does not
+// refuse writes (read-only mount, immutable, no permission) and is no installed copy. False for
+// a read-only or an installed copy, whose program files are not the program's to change.
 bool WritesIntoProgramFolder();
 
 // True when the programs run from an installed layout: no Data/common.dat beside them, and the
