@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Quorvel"));
+    // The desktop entry (and its icon) that the desktop shows for the program's windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(QV_APP_ID));
     modSubsystems::Install();
     return modInitial::Main(QApplication::arguments(), [] { return new frmMain; });
 }

@@ -2,9 +2,10 @@
 
 #include "core/QvError.h"
 #include "core/modDataDocument.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 
-clsCommonData::clsCommonData() : clsCommonData(modInitial::AppPath() + "/Data/common.dat") {}
+clsCommonData::clsCommonData() : clsCommonData(modFolders::CommonDataFile()) {}
 
 clsCommonData::clsCommonData(const QString& path) : mPath(path) {
     Reload();

@@ -7,6 +7,7 @@
 #include "core/modDataDocument.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "core/modSafeFile.h"
 #include "platform/FileIcons.h"
@@ -48,7 +49,7 @@ void clsUserData::SetDockingLayoutProvider(std::function<QString()> provider) {
     dockingLayoutProvider() = std::move(provider);
 }
 
-clsUserData::clsUserData(clsData* parent) : clsUserData(modInitial::AppPath() + "/Data/User.dat", parent) {}
+clsUserData::clsUserData(clsData* parent) : clsUserData(modFolders::UserDataFile(), parent) {}
 
 clsUserData::clsUserData(const QString& path, clsData* parent) : Parent(parent), mPath(path) {
     mSaveTimer = new QTimer(this);

@@ -1,5 +1,6 @@
 #include "core/modDevelopeFunction.h"
 
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 
 #include <QDateTime>
@@ -64,7 +65,7 @@ namespace modDevelopeFunction {
 void WriteLog(const QString& text) noexcept {
     QString path;
     try {
-        path = modInitial::AppPath() + QStringLiteral("/log.txt");
+        path = modFolders::LogFile();
         const QString line = stamped(text);
         keep(line);
         QString error;

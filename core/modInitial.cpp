@@ -9,9 +9,11 @@
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modSafeFile.h"
 #include "core/modTools.h"
 #include "platform/PlainMessage.h"
+#include "platform/RegistryView.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -325,8 +327,20 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         return true;
     };
 
-    // One instance per program folder.
-    SingleInstance instance(AppPath());
+    // Where the user's files go: the program folder, or the user's own data folder when the
+    // program folder is read-only or an installed copy (made on the user's first start there).
+    modFolders::Refresh();
+    const bool inProgramFolder = modFolders::WritesIntoProgramFolder();
+    QString folderError;
+    if (!modFolders::CreateUserFolder(&folderError)) {
+        ShowPlainMessage(QStringLiteral("无法建立用户数据文件夹（%1），Quorvel 无法启动。").arg(folderError),
+                         QStringLiteral("Quorvel"));
+        return 2;
+    }
+    RegistryView::instance().setRegistryFile(HKEY_LOCAL_MACHINE, modFolders::MachineRegistryFile());
+
+    // One instance per user folder: per program folder for a writable copy, per user otherwise.
+    SingleInstance instance(modFolders::UserFolder());
     switch (instance.acquire()) {
     case SingleInstance::Status::Acquired:
         break;
@@ -334,10 +348,12 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
         ShowPlainMessage(QStringLiteral("你已经运行了主程序"), QStringLiteral("Quorvel"));
         return 1;
     case SingleInstance::Status::Failed:
-        ShowPlainMessage(QStringLiteral("无法在程序文件夹 %1 中建立锁文件 QV.lock（%2），Quorvel 无法启动。"
-                                        "请确认这个文件夹可以写入，并且磁盘还有空间。")
-                             .arg(QDir::toNativeSeparators(instance.folder()), lockFailureReason(instance)),
-                         QStringLiteral("Quorvel"));
+        ShowPlainMessage(
+            QStringLiteral("无法在%1 %2 中建立锁文件 QV.lock（%3），Quorvel 无法启动。"
+                           "请确认这个文件夹可以写入，并且磁盘还有空间。")
+                .arg(inProgramFolder ? QStringLiteral("程序文件夹") : QStringLiteral("用户数据文件夹"),
+                     QDir::toNativeSeparators(instance.folder()), lockFailureReason(instance)),
+            QStringLiteral("Quorvel"));
         return 2;
     }
     if (endedBySignal())
@@ -349,15 +365,20 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     // The developer log exists in developer mode only.
     if (gIsDevelopMode)
         gDevLog = std::make_unique<QStringList>();
+    if (!inProgramFolder)
+        log(QStringLiteral("程序文件夹 %1 是只读的或是安装的副本，用户数据在 %2")
+                .arg(QDir::toNativeSeparators(AppPath()),
+                     QDir::toNativeSeparators(modFolders::UserFolder())));
 
     // The image store.
     gIconStore = new IconStore;
-    if (!gIconStore->LoadLibrary(AppPath() + "/Data/icon.dat"))
-        log(QStringLiteral("图标库 Data/icon.dat 无法读取"));
+    if (!gIconStore->LoadLibrary(modFolders::IconLibraryFile()))
+        log(QStringLiteral("图标库 %1 无法读取")
+                .arg(QDir::toNativeSeparators(modFolders::IconLibraryFile())));
 
     // Saves that were cut short last time: the temporary files beside User.dat are cleared away,
     // and one that holds newer readable data than User.dat is kept for the user.
-    const QString userDataPath = AppPath() + "/Data/User.dat";
+    const QString userDataPath = modFolders::UserDataFile();
     const QStringList unsaved = clsUserData::RecoverInterruptedSaves(userDataPath);
     if (!unsaved.isEmpty()) {
         QStringList shown;
@@ -374,7 +395,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     // A first start writes the initial user data.
     if (!QFileInfo::exists(userDataPath) && !QFileInfo(userDataPath).isSymLink()) {
         log(QStringLiteral("User.dat不存在,第一次启动,新建ID号"));
-        QDir().mkpath(AppPath() + "/Data");
+        QDir().mkpath(QFileInfo(userDataPath).path());
         try {
             modDataFile::WriteEncryptedFile(userDataPath, clsUserData::InitialDocument());
         } catch (const QvError& e) {
@@ -387,7 +408,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     }
 
     // The thumbnail cache folder.
-    QDir().mkpath(AppPath() + "/Cache");
+    QDir().mkpath(modFolders::CacheFolder());
 
     // The hub.
     gData = new clsData;

@@ -41,7 +41,7 @@ extern std::unique_ptr<QStringList> gDevLog;
 extern QPointer<QObject> gDevLogPane;
 extern QPointer<QWidget> gMainWindow;
 extern clsData* gData;
-// The program-wide image store loaded from Data/icon.dat.
+// The program-wide image store loaded from icon.dat (modFolders::IconLibraryFile).
 extern IconStore* gIconStore;
 // The main window's command bars, docking panes, tabbed workspace and welcome pane.
 extern CommandBars* gCommandBars;
@@ -49,7 +49,8 @@ extern DockingPaneManager* gDockingPanes;
 extern TabbedWorkspace* gWorkspace;
 extern StatusBarPane* gStatusPane;
 
-// The program folder: the executable's folder, unless a test has set another one.
+// The program folder: the executable's folder, unless a test has set another one. Where the
+// data files are (in it or elsewhere) is modFolders' decision.
 QString AppPath();
 void SetAppPath(const QString& folder);
 
@@ -78,8 +79,8 @@ void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> aft
 
 // The start procedure. Returns the program's exit status: 0 after a normal end (also one asked
 // for by SIGTERM, SIGINT, SIGHUP or SIGQUIT, during start-up too), 1 when another instance runs
-// in this program folder, 2 when the program folder refuses the lock file or the common data
-// cannot be used.
+// with this user folder (modFolders), 2 when the user folder cannot be made or refuses the lock
+// file, or the common data cannot be used.
 int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow);
 
 // A termination signal has arrived (the program is ending).

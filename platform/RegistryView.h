@@ -30,7 +30,8 @@ struct RegistryValue {
 //
 // Two sources answer, the first that knows a value wins:
 //  1. Registry files in the registry editor's export format, one per root: the local-machine
-//     file "Data/Registry/HKEY_LOCAL_MACHINE.reg" in the program folder and the current-user
+//     file "Registry/HKEY_LOCAL_MACHINE.reg" in the data folder (the program folder's Data/
+//     unless the start-up names another, as for an installed copy) and the current-user
 //     file "Quorvel/HKEY_CURRENT_USER.reg" in the user's configuration folder. Both optional.
 //  2. The facts the program asks the registry for, answered from the desktop:
 //     - HKLM "Software\Microsoft\Windows\CurrentVersion\App Paths\IEXPLORE.EXE", default value:

@@ -1,9 +1,9 @@
 #pragma once
 #include <QString>
 
-// One running instance per program folder.
+// One running instance per folder (the program folder, or the user's data folder of a read-only copy).
 //
-// The instance holds an exclusive lock (flock) on the lock file in the program folder for as
+// The instance holds an exclusive lock (flock) on the lock file in the folder for as
 // long as it runs; the system drops that lock when the process ends in any way, a crash or a
 // kill included. The file also names its holder (process id, program name, host), so that a
 // lock file written by other means still counts while the process it names runs that program.

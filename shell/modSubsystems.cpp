@@ -166,7 +166,7 @@ void Install() {
     // on Cmd::CheckUpdate; closing the main window cancels a running download before the save.
     modServerRequests::Install();
     ext.commands[Cmd::CheckUpdate] = [](CommandBarControl*) {
-        clsOnlineUpdate::Global()->OnlineUpdateChecking();
+        clsOnlineUpdate::Global()->OnlineUpdateCheckingOnRequest();
     };
     modInitial::AddStartupStep([] {
         if (!modInitial::gOnlineUpdateOff)

@@ -5,9 +5,11 @@
 #include "core/QvError.h"
 #include "core/QvIds.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "core/modMessagebox.h"
 #include "core/modTools.h"
+#include "platform/PlainMessage.h"
 #include "update/clsHTTPDownload.h"
 #include "update/clsXMLGetText.h"
 #include "update/modUpdateFiles.h"
@@ -63,7 +65,9 @@ clsOnlineUpdate::~clsOnlineUpdate() {
 }
 
 bool clsOnlineUpdate::MayReplaceProgramFiles() {
-    return true;
+    // A read-only or installed copy belongs to whoever installed it, usually the system's
+    // package manager; only a copy whose folder the program writes itself is updated here.
+    return modFolders::WritesIntoProgramFolder();
 }
 
 StatusBar* clsOnlineUpdate::statusBar() const {
@@ -94,6 +98,7 @@ void clsOnlineUpdate::OnlineUpdateChecking() {
     if (mDownloading)
         return;
     if (!MayReplaceProgramFiles()) {
+        log(QStringLiteral("在线更新跳过: 程序文件不由本程序更新"));
         emit checkFinished(NotAllowed);
         return;
     }
@@ -105,6 +110,16 @@ void clsOnlineUpdate::OnlineUpdateChecking() {
                 &clsOnlineUpdate::m_oOnlineUpdateFileListCheck_Completed);
     }
     m_oOnlineUpdateFileListCheck->OpenURL(modInitial::gUrlOnlineUpdateList);
+}
+
+void clsOnlineUpdate::OnlineUpdateCheckingOnRequest() {
+    if (!MayReplaceProgramFiles()) {
+        ShowPlainMessage(modFolders::IsInstalledCopy()
+                             ? TextFromPackageManager
+                             : TextReadOnlyFolder.arg(QDir::toNativeSeparators(modInitial::AppPath())),
+                         QStringLiteral("Quorvel"));
+    }
+    OnlineUpdateChecking();
 }
 
 bool clsOnlineUpdate::CancelDownload() {
@@ -155,8 +170,8 @@ void clsOnlineUpdate::m_oOnlineUpdateFileListCheck_Completed(const QString& Retu
         return;
     }
 
-    const QString folder = modInitial::AppPath();
-    QDir().mkpath(folder + QStringLiteral("/Temp"));
+    const QString temp = modFolders::TempFolder();
+    QDir().mkpath(temp);
     setStatusText(TextUpdating);
     if (StatusBar* bar = statusBar()) {
         if (!bar->FindPane(StatusPaneId::UpdateProgress)) {
@@ -185,7 +200,7 @@ void clsOnlineUpdate::m_oOnlineUpdateFileListCheck_Completed(const QString& Retu
     }
     try {
         applyUpdaterEntries(fileList);
-        document.save(folder + QStringLiteral("/Temp/filelist.dat"));
+        document.save(temp + QStringLiteral("/filelist.dat"));
     } catch (const QvError& e) {
         mDownloading = false;
         failed(e.description());
@@ -202,11 +217,12 @@ void clsOnlineUpdate::m_oOnlineUpdateFileListCheck_Completed(const QString& Retu
 
 void clsOnlineUpdate::filterList(XmlNode fileList) {
     const QString folder = modInitial::AppPath();
+    const QString temp = modFolders::TempFolder();
     mTotalSize = 0;
     // Every entry is read before any is dropped: one entry that cannot be used stops the whole update.
     std::vector<std::pair<XmlNode, modUpdateFiles::FileRecord>> entries;
     for (const XmlNode& file : fileList.childElements())
-        entries.emplace_back(file, modUpdateFiles::ReadFileRecord(file, folder));
+        entries.emplace_back(file, modUpdateFiles::ReadFileRecord(file, folder, temp));
 
     for (const auto& [file, record] : entries) {
         bool keep = false;
@@ -242,6 +258,7 @@ void clsOnlineUpdate::filterList(XmlNode fileList) {
 
 bool clsOnlineUpdate::downloadAll(const XmlNode& fileList) {
     const QString folder = modInitial::AppPath();
+    const QString temp = modFolders::TempFolder();
     mCancelled = false;
     mBytesFetched = 0;
     if (StatusBarPane* progress = progressPane())
@@ -255,7 +272,7 @@ bool clsOnlineUpdate::downloadAll(const XmlNode& fileList) {
     QString why;
     QPointer<clsOnlineUpdate> self(this);
     for (const XmlNode& file : fileList.childElements()) {
-        const modUpdateFiles::FileRecord record = modUpdateFiles::ReadFileRecord(file, folder);
+        const modUpdateFiles::FileRecord record = modUpdateFiles::ReadFileRecord(file, folder, temp);
         download->DeleteVicCache(record.url);
         const std::optional<bool> fetched =
             download->StartTheStinkinDownLoad(record.url, record.downloadPath);
@@ -285,10 +302,11 @@ bool clsOnlineUpdate::downloadAll(const XmlNode& fileList) {
 
 void clsOnlineUpdate::applyUpdaterEntries(XmlNode fileList) {
     const QString folder = modInitial::AppPath();
+    const QString temp = modFolders::TempFolder();
     for (const XmlNode& file : fileList.childElements()) {
         if (!modUpdateFiles::IsUpdaterEntry(file.getAttribute(QStringLiteral("filename"))))
             continue;
-        const modUpdateFiles::FileRecord record = modUpdateFiles::ReadFileRecord(file, folder);
+        const modUpdateFiles::FileRecord record = modUpdateFiles::ReadFileRecord(file, folder, temp);
         QDir().mkpath(QFileInfo(record.localPath).path());
         modUpdateFiles::CarryExecutePermission(record.downloadPath, record.localPath);
         // The updater cannot replace itself while it runs; the main program puts it in place.

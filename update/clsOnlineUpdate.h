@@ -36,6 +36,14 @@ public:
     static inline const QString TextUpToDate = QStringLiteral("最新版,不需要更新.");
     static inline const QString TextUpdating = QStringLiteral("在线更新中...");
     static inline const QString TextFailed = QStringLiteral("..在线更新失败，将在下次启动QV的时侯重试...");
+    // What the check-for-updates command says where the program files may not be replaced: an
+    // installed copy, and a read-only copy of the program folder (its folder follows).
+    static inline const QString TextFromPackageManager =
+        QStringLiteral("这份 Quorvel 是安装在系统中的，它的程序文件由系统的软件包管理器管理。"
+                       "请通过系统的软件包管理器更新 Quorvel。");
+    static inline const QString TextReadOnlyFolder =
+        QStringLiteral("Quorvel 的程序文件夹 %1 是只读的，程序文件不能在这里更新。"
+                       "请向提供这份 Quorvel 的管理员索取更新。");
 
     // The program's one coordinator, created on first use and kept until the application ends.
     static clsOnlineUpdate* Global();
@@ -44,8 +52,12 @@ public:
     ~clsOnlineUpdate() override;
 
     // Starts a check: the status text, then the list request. Does nothing while a download of
-    // an earlier check runs.
+    // an earlier check runs. Where the program files may not be replaced it only reports
+    // NotAllowed: nothing is fetched and nothing is shown (the check at start-up).
     void OnlineUpdateChecking();
+    // The user's check-for-updates command: the same check, except that where the program
+    // files may not be replaced the user is told where updates come from.
+    void OnlineUpdateCheckingOnRequest();
     // Aborts a running download (the update then ends through its failure path). Returns false.
     bool CancelDownload();
     bool IsDownloading() const { return mDownloading; }

@@ -156,7 +156,7 @@ void RequireInsideFolder(const QString& path, const QString& programFolder) {
     }
 }
 
-FileRecord ReadFileRecord(const XmlNode& file, const QString& programFolder) {
+FileRecord ReadFileRecord(const XmlNode& file, const QString& programFolder, const QString& tempFolder) {
     FileRecord record;
     record.fileName = file.getAttribute(QStringLiteral("filename"));
     const QString clientLocation = file.getAttribute(QStringLiteral("clientlocation"));
@@ -164,9 +164,11 @@ FileRecord ReadFileRecord(const XmlNode& file, const QString& programFolder) {
     record.localPath = programFolder + QLatin1Char('/') + RelativeLocalPath(clientLocation);
     requirePlainName(serverName);
     record.url = file.getAttribute(QStringLiteral("serverpath")) + serverName;
-    record.downloadPath = programFolder + QStringLiteral("/Temp/tupd") + serverName;
+    const QString temp = tempFolder.isEmpty() ? programFolder + QStringLiteral("/Temp") : tempFolder;
+    record.downloadPath = temp + QStringLiteral("/tupd") + serverName;
     RequireInsideFolder(record.localPath, programFolder);
-    RequireInsideFolder(record.downloadPath, programFolder);
+    // The folder that holds Temp (the program folder, unless the downloads go elsewhere).
+    RequireInsideFolder(record.downloadPath, QFileInfo(temp).path());
 
     const QString sizeText = file.getAttribute(QStringLiteral("size")).trimmed();
     bool ok = false;

@@ -31,7 +31,7 @@ struct FileRecord {
     QString fileName;     // filename
     QString localPath;    // program folder + "/" + clientlocation (mapped, with "/")
     QString url;          // serverpath + servername
-    QString downloadPath; // program folder + "/Temp/tupd" + servername
+    QString downloadPath; // temp folder + "/tupd" + servername
     qint64 size = 0;
     qint32 version = 0; // 0 when empty
     QDateTime lastWriteTime;
@@ -42,8 +42,10 @@ struct FileRecord {
 // Reads the record of one `file` element. Throws QvError when the entry cannot be used safely:
 // a clientlocation or servername that would place a file outside the program folder (absolute
 // path, "..", a drive letter or scheme, a symbolic link that leaves the folder), a size or
-// version that is no number, or a last write time that is no date.
-FileRecord ReadFileRecord(const XmlNode& file, const QString& programFolder);
+// version that is no number, or a last write time that is no date. Downloads go into
+// `tempFolder`, by default the program folder's Temp (where QVUpdate looks for them).
+FileRecord ReadFileRecord(const XmlNode& file, const QString& programFolder,
+                          const QString& tempFolder = QString());
 
 // The path below the program folder that a clientlocation names, with "/" separators and the
 // program names mapped; one leading separator is allowed. Throws QvError for a path that could

@@ -3,6 +3,7 @@
 #include "core/XmlDocument.h"
 #include "core/clsCommonData.h"
 #include "core/clsData.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 
 #include <QBuffer>
@@ -177,7 +178,7 @@ QString InnerPageSchemeHandler::CacheFile(const QString& fileName) {
     if (fileName.isEmpty() || fileName.startsWith(QLatin1Char('.')) || fileName.contains(QLatin1Char('/')) ||
         fileName.contains(QLatin1Char('\\')))
         return QString();
-    const QString folder = QDir(modInitial::AppPath() + QStringLiteral("/Cache")).canonicalPath();
+    const QString folder = QDir(modFolders::CacheFolder()).canonicalPath();
     if (folder.isEmpty())
         return QString();
     const QFileInfo file(folder + QLatin1Char('/') + fileName);

@@ -5,6 +5,7 @@
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "core/modMessagebox.h"
 #include "core/modSafeFile.h"
@@ -30,7 +31,7 @@ const QString kThumbnail = QStringLiteral("ThumbnailName");
 // A record may only ever name a thumbnail directly inside the cache folder: the name comes
 // from the user data file, and the file it names gets deleted.
 bool isCacheFile(const QString& path) {
-    return modSafeFile::IsPlainFileInFolder(path, modInitial::AppPath() + QStringLiteral("/Cache"));
+    return modSafeFile::IsPlainFileInFolder(path, modFolders::CacheFolder());
 }
 
 void logRefusedThumbnail(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "controls/TaskDialog.h"
 #include "core/QvIds.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "platform/PlainMessage.h"
 #include "web/modFavorites.h"
@@ -116,7 +117,7 @@ bool frmAddFavorite::CanBeFavorite(const QString& url) {
         scheme == QLatin1String("javascript"))
         return false;
     // The program's own pages are written into its data folder's address; they are no sites.
-    const QUrl inner = QUrl::fromLocalFile(modInitial::AppPath() + QStringLiteral("/Data/"));
+    const QUrl inner = QUrl::fromLocalFile(modFolders::LocalPageFolder() + QLatin1Char('/'));
     return !(address.isLocalFile() && address.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment) == inner);
 }
 

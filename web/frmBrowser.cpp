@@ -9,6 +9,7 @@
 #include "core/cRegistry.h"
 #include "core/clsData.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "core/modTools.h"
 #include "platform/AnsiCodec.h"
@@ -912,8 +913,7 @@ void frmBrowser::recordClosedPage() {
     const QDateTime now = QDateTime::currentDateTime();
     const QString handle = cWebBrowser::WindowHandle(this);
     const QString key = QString::number(modTools::GetTimeSerial(now)) + handle;
-    const QString thumbnail =
-        modInitial::AppPath() + QStringLiteral("/Cache/") + key + QStringLiteral(".bmp");
+    const QString thumbnail = modFolders::CacheFolder() + QLatin1Char('/') + key + QStringLiteral(".bmp");
     bool saved = false;
     try {
         saved = mHost->SaveToBmp(thumbnail);

@@ -2,6 +2,7 @@
 
 #include "core/QvError.h"
 #include "core/modDevelopeFunction.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "platform/AnsiCodec.h"
 #include "web/InnerPages.h"
@@ -223,13 +224,13 @@ void frmMiddle::goURL() {
     if (urlGoType == QLatin1String("2")) {
         const QString localName = mNode.requiredAttribute(QStringLiteral("localname"));
         htmlContent = mNode.requiredAttribute(QStringLiteral("htmlcontent"));
-        // The page is written into the program's data folder and nowhere else.
+        // The page is written into the user's data folder (beside User.dat) and nowhere else.
         if (!isPlainFileName(localName))
             throw QvError(
                 QvErrors::InvalidArgument,
                 QStringLiteral("element <%1>: attribute \"localname\" must be a plain file name, not \"%2\"")
                     .arg(mNode.nodeName(), localName));
-        localPath = modInitial::AppPath() + QStringLiteral("/Data/") + localName;
+        localPath = modFolders::LocalPageFolder() + QLatin1Char('/') + localName;
         // The page goes into a file of its own, which is deleted again: a name that is taken
         // already (the user data, the common data, the icons, anything else there) is refused
         // rather than overwritten. The file this page wrote itself may be written again.
@@ -245,7 +246,7 @@ void frmMiddle::goURL() {
     if (mLocalPath != localPath)
         removeLocalFile();
     if (!localPath.isEmpty()) {
-        QDir().mkpath(modInitial::AppPath() + QStringLiteral("/Data"));
+        QDir().mkpath(modFolders::LocalPageFolder());
         QFile file(localPath);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             file.write(AnsiCodec::fromUnicode(htmlContent)) < 0) {

@@ -1,5 +1,6 @@
 #include "web/modSiteIcons.h"
 
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 
 #include <QCryptographicHash>
@@ -81,7 +82,7 @@ QIcon recall(const QString& key) {
 } // namespace
 
 QString CacheFolder() {
-    return modInitial::AppPath() + QStringLiteral("/Cache/Icons");
+    return modFolders::CacheFolder() + QStringLiteral("/Icons");
 }
 
 void ClearMemory() {

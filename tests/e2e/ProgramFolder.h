@@ -12,6 +12,19 @@
 
 #include "common/TestSupport.h"
 
+// Rewrites one key of the global settings in the common data file `commonDat`.
+inline void SetCommonGlobal(const QString& commonDat, const QString& key, const QString& value) {
+    QString text = modDataFile::ReadEncryptedFile(commonDat);
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    const QString open = "<" + key + ">";
+    const qsizetype from = text.indexOf(open) + open.size();
+    const qsizetype to = text.indexOf("</" + key + ">");
+    ASSERT_TRUE(from > 20 && to >= from) << key.toStdString();
+    text.replace(from, to - from, value.toHtmlEscaped());
+    modDataFile::WriteEncryptedFile(commonDat, text);
+}
+
 // A program folder of its own for the built QV (with QVUpdate and the data files), whose
 // common data sends every request of the program to this machine, never to the maker's host.
 class ProgramFolder {
@@ -35,15 +48,7 @@ public:
 
     // Rewrites one key of the common data's global settings.
     void setGlobal(const QString& key, const QString& value) {
-        QString text = modDataFile::ReadEncryptedFile(path("Data/common.dat"));
-        while (text.endsWith(QChar(0)))
-            text.chop(1);
-        const QString open = "<" + key + ">";
-        const qsizetype from = text.indexOf(open) + open.size();
-        const qsizetype to = text.indexOf("</" + key + ">");
-        ASSERT_TRUE(from > 20 && to >= from) << key.toStdString();
-        text.replace(from, to - from, value.toHtmlEscaped());
-        modDataFile::WriteEncryptedFile(path("Data/common.dat"), text);
+        SetCommonGlobal(path("Data/common.dat"), key, value);
     }
     // Rewrites the common data with another maker's host for the statistics ping.
     void setHostDomain(const QString& host) { setGlobal("hostdomain", host); }

@@ -2,8 +2,10 @@
 #include "controls/StatusBar.h"
 #include "core/QvIds.h"
 #include "core/XmlDocument.h"
+#include "core/modFolders.h"
 #include "core/modInitial.h"
 #include "core/modTools.h"
+#include "platform/PlainMessage.h"
 #include "update/clsOnlineUpdate.h"
 
 #include <QDir>
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "common/LocalHttpServer.h"
+#include "common/ReadOnlyPath.h"
 #include "common/TestSupport.h"
 
 namespace {
@@ -263,4 +266,48 @@ TEST_F(OnlineUpdateTest, AListThatIsNotAFileListChangesNothing) {
     EXPECT_EQ(check(), clsOnlineUpdate::ListUnusable);
     EXPECT_EQ(statusText(), clsOnlineUpdate::TextChecking);
     EXPECT_FALSE(QFileInfo::exists(path("Temp")));
+}
+
+// An installed copy and a read-only copy belong to whoever put them there: neither the check at
+// start-up nor the command fetches the list; the command says where updates come from. The same
+// list is fetched for a writable copy.
+TEST_F(OnlineUpdateTest, ACopyWhoseFolderTheProgramMayNotWriteIsNeverUpdated) {
+    serveList({{"new", "new.txt", "new.txt", 10, "", "2020-01-01 00:00:00", "overwriteanyway"}});
+    QStringList messages;
+    SetPlainMessageHandler([&](const QString& text, const QString&) { messages << text; });
+    QSignalSpy finished(&update, &clsOnlineUpdate::checkFinished);
+    const QString portable = path("portable");
+    struct Restore {
+        QString readOnly;
+        ~Restore() {
+            SetPlainMessageHandler({});
+            qvtest::setReadOnly(readOnly, false);
+        }
+    } restore{portable};
+
+    // An installed layout: the programs' folder is writable here, and still not the program's.
+    const QString bin = path("usr/bin");
+    put(QDir(dir.path()).relativeFilePath(modFolders::InstalledDataFolder(bin)) + "/common.dat", "data");
+    QDir().mkpath(bin);
+    modInitial::SetAppPath(bin);
+    update.OnlineUpdateChecking();
+    EXPECT_TRUE(messages.isEmpty());
+    update.OnlineUpdateCheckingOnRequest();
+    QStringList expected{clsOnlineUpdate::TextFromPackageManager};
+    put("portable/Data/common.dat", "data");
+    if (qvtest::setReadOnly(portable, true)) {
+        modInitial::SetAppPath(portable);
+        update.OnlineUpdateCheckingOnRequest();
+        expected << clsOnlineUpdate::TextReadOnlyFolder.arg(portable);
+    }
+    EXPECT_EQ(messages, expected);
+    ASSERT_EQ(finished.size(), expected.size() + 1);
+    for (const QList<QVariant>& outcome : finished)
+        EXPECT_EQ(outcome.first().value<clsOnlineUpdate::Outcome>(), clsOnlineUpdate::NotAllowed);
+    EXPECT_TRUE(server.requests().isEmpty());
+    EXPECT_EQ(statusText(), QString());
+
+    modInitial::SetAppPath(dir.path());
+    EXPECT_EQ(check(), clsOnlineUpdate::Restarting);
+    EXPECT_EQ(server.requestsFor("/filelist.xml").size(), 1);
 }
