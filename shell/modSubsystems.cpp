@@ -2,6 +2,7 @@
 
 #include "controls/CommandBars.h"
 #include "controls/DockingPanes.h"
+#include "controls/TabbedWorkspace.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
@@ -116,6 +117,10 @@ void installLinks(frmMain::Extensions& ext) {
 
 } // namespace
 
+QStringList BenchmarkPages() {
+    return qEnvironmentVariable("QV_BENCH_PAGES").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 void Install() {
     frmMain::Extensions& ext = frmMain::extensions();
 
@@ -131,7 +136,16 @@ void Install() {
                          [](frmBrowser* window) { modSiteIcons::Watch(window->page()); });
         opener->CreateFirstWindow();
         opener->initialNewWebPage();
-        opener->NewPage(QStringLiteral("rcp"));
+        const QStringList benchmarkPages = BenchmarkPages();
+        if (benchmarkPages.isEmpty()) {
+            opener->NewPage(QStringLiteral("rcp"));
+            return;
+        }
+        frmBrowser* first = opener->Add(benchmarkPages.first());
+        for (const QString& page : benchmarkPages.mid(1))
+            opener->Add(page);
+        if (modInitial::gWorkspace)
+            modInitial::gWorkspace->Activate(first);
     });
 
     // Sticky notes: the notes button on toolbar "工具" (which also reopens the notes that were
