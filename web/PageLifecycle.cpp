@@ -22,7 +22,7 @@ void PageLifecycle::SetFreezeDelayMs(int ms) {
 }
 
 PageLifecycle* PageLifecycle::Watch(QWebEngineView* view) {
-    if (!view)
+    if (!view || !view->parentWidget())
         return nullptr;
     if (auto* existing = view->findChild<PageLifecycle*>(QString(), Qt::FindDirectChildrenOnly))
         return existing;
@@ -30,13 +30,17 @@ PageLifecycle* PageLifecycle::Watch(QWebEngineView* view) {
 }
 
 PageLifecycle::PageLifecycle(QWebEngineView* view)
-    : QObject(view), mView(view), mViewHidden(!view->isVisible()) {
+    : QObject(view), mView(view), mHolder(view->parentWidget()), mHolderHidden(!mHolder->isVisible()) {
     mFreezeTimer.setSingleShot(true);
     connect(&mFreezeTimer, &QTimer::timeout, this, [this] {
         mFreezeDue = true;
         tryFreeze();
     });
     view->installEventFilter(this);
+    mHolder->installEventFilter(this);
+    // The view waits for its first showing until things have settled.
+    setDrawingReleased(true);
+    update();
 }
 
 void PageLifecycle::SetOnShow(bool onShow) {
@@ -47,62 +51,47 @@ void PageLifecycle::SetOnShow(bool onShow) {
 }
 
 bool PageLifecycle::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != mView)
+    const QEvent::Type type = event->type();
+    if (type != QEvent::Show && type != QEvent::Hide)
         return false;
-    if (mChangingDrawing)
-        return false;
-    switch (event->type()) {
-    case QEvent::Show:
-        mViewHidden = false;
-        update();
-        // The view's own handler would make the page visible whatever its owner says.
+    // The view's own handlers would make its page visible or hidden with the view, whatever
+    // its owner says; the page follows the view's holder and its owner here instead.
+    if (watched == mView)
         return true;
-    case QEvent::Hide:
+    if (watched == mHolder) {
         // Also the hiding that comes with a minimised window (a spontaneous event).
-        mViewHidden = true;
+        mHolderHidden = type == QEvent::Hide;
         update();
-        return true;
-    case QEvent::ChildAdded:
-        // The engine gives the view a new drawing widget when the page moves to another
-        // process (a navigation to another site); one that arrives off show goes as well.
-        if (!mReleasedDrawing.isEmpty())
-            QTimer::singleShot(0, this, [this] {
-                QWebEnginePage* page = mView ? mView->page() : nullptr;
-                if (page && !page->isVisible() && !mOnShow && !mReleasedDrawing.isEmpty())
-                    setDrawingReleased(true);
-            });
-        return false;
-    default:
-        return false;
     }
+    return false;
 }
 
 void PageLifecycle::update() {
-    QWebEnginePage* page = mView ? mView->page() : nullptr;
-    if (!page)
-        return;
-    if (!mViewHidden && mOnShow) {
-        // On show: visible (and a frozen page active) before anything is drawn.
-        mHidePending = false;
-        mFreezeTimer.stop();
-        mFreezeDue = false;
-        setDrawingReleased(false);
-        page->setVisible(true);
+    if (shouldShow() && !mNeverShown) {
+        // Back on show: visible (and a frozen page active) before anything is drawn.
+        mSettlePending = false;
+        showPage();
         return;
     }
-    if (!mHidePending) {
-        mHidePending = true;
-        QTimer::singleShot(0, this, &PageLifecycle::settleHidden);
+    if (!mSettlePending) {
+        mSettlePending = true;
+        QTimer::singleShot(0, this, &PageLifecycle::settle);
     }
 }
 
-void PageLifecycle::settleHidden() {
-    if (!mHidePending)
+void PageLifecycle::settle() {
+    if (!mSettlePending)
         return;
-    mHidePending = false;
+    mSettlePending = false;
     QWebEnginePage* page = mView ? mView->page() : nullptr;
-    if (!page || (!mViewHidden && mOnShow) || !page->isVisible())
+    if (!page)
         return;
+    if (shouldShow()) {
+        mNeverShown = false;
+        showPage();
+        return;
+    }
+    // Also a page whose engine has not started yet: it would start visible.
     page->setVisible(false);
     if (!mOnShow)
         setDrawingReleased(true);
@@ -110,36 +99,35 @@ void PageLifecycle::settleHidden() {
     mFreezeTimer.start(FreezeDelayMs());
 }
 
+void PageLifecycle::showPage() {
+    mFreezeTimer.stop();
+    mFreezeDue = false;
+    setDrawingReleased(false);
+    if (QWebEnginePage* page = mView ? mView->page() : nullptr)
+        page->setVisible(true);
+}
+
 void PageLifecycle::setDrawingReleased(bool released) {
-    if (!mView || mChangingDrawing)
+    if (!mView || mDrawingReleased == released)
         return;
-    mChangingDrawing = true;
+    mDrawingReleased = released;
+    const auto drawing = mView->findChildren<QQuickWidget*>(QString(), Qt::FindDirectChildrenOnly);
     if (released) {
         // The widget that has the focus would pass it on to the next window's widgets when it
         // goes, which would bring that window to the top; a page off show keeps no focus.
         QWidget* focus = QApplication::focusWidget();
         if (focus && (focus == mView || mView->isAncestorOf(focus)))
             focus->clearFocus();
-        const auto drawing = mView->findChildren<QQuickWidget*>(QString(), Qt::FindDirectChildrenOnly);
-        for (QQuickWidget* widget : drawing) {
-            if (widget->isHidden())
-                continue;
-            // Hidden without a persistent scene, the widget lets go of the scene's textures.
+        // Hidden without a persistent scene, the drawing widget lets go of the scene's
+        // textures; one that the engine makes while the view is hidden starts nothing.
+        for (QQuickWidget* widget : drawing)
             widget->quickWindow()->setPersistentSceneGraph(false);
-            widget->hide();
-            mReleasedDrawing << widget;
-        }
+        mView->hide();
     } else {
-        for (const QPointer<QWidget>& widget : std::as_const(mReleasedDrawing)) {
-            if (!widget)
-                continue;
-            if (auto* quick = qobject_cast<QQuickWidget*>(widget.data()))
-                quick->quickWindow()->setPersistentSceneGraph(true);
-            widget->show();
-        }
-        mReleasedDrawing.clear();
+        for (QQuickWidget* widget : drawing)
+            widget->quickWindow()->setPersistentSceneGraph(true);
+        mView->show();
     }
-    mChangingDrawing = false;
 }
 
 void PageLifecycle::tryFreeze() {

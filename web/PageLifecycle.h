@@ -1,5 +1,4 @@
 #pragma once
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -11,22 +10,26 @@ class QWidget;
 // step with what the user sees:
 //
 //  - the page is visible (document.visibilityState "visible", animation frames, painting) while
-//    its view is shown and its owner has it on show (SetOnShow: a tab under the current one is
-//    not), and hidden otherwise. Being off show only for a moment (a tabbed area hides and shows
-//    its windows while it adds a tab or changes a window's state) leaves the page visible: the
-//    page is hidden once things have settled, and made visible again at once;
-//  - a page that its owner has off show also gives up what its view holds for drawing it (the
-//    scene the view composes the page's frames in); the page's last frame stays with the engine,
-//    so the view draws it again at once when the page is back on show;
+//    the widget that holds its view is shown and the view's owner has it on show (SetOnShow: a
+//    tab under the current one is not), and hidden otherwise. Being off show only for a moment
+//    (a tabbed area hides and shows its windows while it adds a tab) leaves the page as it was:
+//    it is hidden once things have settled, and made visible again at once;
+//  - a page off show also gives up what its view holds for drawing it: the view is hidden (it
+//    lies under the window on show anyway) and its drawing widget lets go of the scene it
+//    composes the page's frames in. The page's last frame stays with the engine, so the view
+//    draws it again at once when the page is back on show. A new view is first shown once
+//    things have settled, so a tab that is covered as soon as it is opened never sets up its
+//    drawing at all;
 //  - once hidden for FreezeDelayMs(), the page is frozen through the engine's page lifecycle
 //    (no timers, no tasks) when the engine recommends that it may be: never a page that plays
 //    audio, is loading or shares its script context with another open page. A page is never
 //    discarded, so its state (forms, scroll position, scripts) stays as it was;
-//  - showing the view makes the page visible and active again in the same step.
+//  - showing it makes the page visible and active again in the same step.
 class PageLifecycle : public QObject {
     Q_OBJECT
 public:
-    // Watches `view` for the rest of its life (the object belongs to the view).
+    // Watches `view` (which has a parent widget) for the rest of its life; the object belongs
+    // to the view.
     static PageLifecycle* Watch(QWebEngineView* view);
 
     // Whether the page is on show as far as its owner knows (true until told otherwise).
@@ -44,22 +47,26 @@ protected:
 
 private:
     explicit PageLifecycle(QWebEngineView* view);
+    bool shouldShow() const { return !mHolderHidden && mOnShow; }
     void update();
-    // Hides or shows the widgets the view draws the page in (the engine's own child widgets).
+    void settle();
+    void showPage();
+    // Hides the view and lets its drawing widgets go of their scenes, or brings them back.
     void setDrawingReleased(bool released);
-    void settleHidden();
     void tryFreeze();
 
     QPointer<QWebEngineView> mView;
+    // The widget that holds the view; its showing and hiding (a tab, a pane, a minimised
+    // window) is what the page follows.
+    QPointer<QWidget> mHolder;
     QTimer mFreezeTimer;
-    // The view's last show or hide event was a hide.
-    bool mViewHidden = false;
+    bool mHolderHidden = true;
     bool mOnShow = true;
-    // The drawing widgets this object hid; shown again when the page is back on show.
-    QList<QPointer<QWidget>> mReleasedDrawing;
-    // A show or hide of the view's own widgets is under way here, not one of the view.
-    bool mChangingDrawing = false;
-    bool mHidePending = false;
+    // The view has not been on show yet.
+    bool mNeverShown = true;
+    bool mSettlePending = false;
+    // The view is hidden here because its page is off show.
+    bool mDrawingReleased = false;
     // Frozen as soon as the engine allows it: the delay has passed while the page was hidden.
     bool mFreezeDue = false;
 };
