@@ -34,6 +34,7 @@
 #include "web/modSiteIcons.h"
 
 #include <QApplication>
+#include <QWebEnginePage>
 
 #include <QWidget>
 
@@ -136,15 +137,20 @@ void Install() {
                          [](frmBrowser* window) { modSiteIcons::Watch(window->page()); });
         opener->CreateFirstWindow();
         opener->initialNewWebPage();
+        frmBrowser* first = opener->PendingFirstWindow();
+        // What can wait for the first page follows once it has loaded.
+        if (QWebEnginePage* page = first ? first->page() : nullptr)
+            QObject::connect(page, &QWebEnginePage::loadFinished, qApp, &modInitial::FirstPageShown,
+                             Qt::SingleShotConnection);
         const QStringList benchmarkPages = BenchmarkPages();
         if (benchmarkPages.isEmpty()) {
             opener->NewPage(QStringLiteral("rcp"));
             return;
         }
-        frmBrowser* first = opener->Add(benchmarkPages.first());
+        opener->Add(benchmarkPages.first());
         for (const QString& page : benchmarkPages.mid(1))
             opener->Add(page);
-        if (modInitial::gWorkspace)
+        if (modInitial::gWorkspace && first)
             modInitial::gWorkspace->Activate(first);
     });
 
@@ -175,13 +181,13 @@ void Install() {
         nullptr);
 
     // Update: the user identifier and the statistics ping go through the text fetcher; the file
-    // list is checked after the first page is open (unless the command line turned it off) and
+    // list is checked once the first page has loaded (unless the command line turned it off) and
     // on command 104; closing the main window cancels a running download before the save.
     modServerRequests::Install();
     ext.commands[Cmd::CheckUpdate] = [](CommandBarControl*) {
         clsOnlineUpdate::Global()->OnlineUpdateChecking();
     };
-    modInitial::AddStartupStep([] {
+    modInitial::AddLateStartupStep([] {
         if (!modInitial::gOnlineUpdateOff)
             clsOnlineUpdate::Global()->OnlineUpdateChecking();
     });
