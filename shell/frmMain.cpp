@@ -24,6 +24,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QQuickWidget>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -115,6 +116,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
 
     // The workspace for the browser tabs. The first browser window is made by the start-up once
     // this window is on the screen (the web engine's start would delay the window otherwise).
+    // The browser tabs draw their pages through the graphics stack (a Qt Quick widget each). A
+    // window that holds such a widget from the start is made for that once; otherwise it is
+    // made anew (unmapped and mapped again, everything drawn twice) when the first page comes.
+    auto* drawingPath = new QQuickWidget(this);
+    drawingPath->setObjectName(QStringLiteral("pageDrawingPath"));
+    drawingPath->hide();
+
     mArea = new QMdiArea(this);
     mArea->setObjectName(QStringLiteral("MDIClient"));
     setCentralWidget(mArea);
