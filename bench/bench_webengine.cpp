@@ -76,25 +76,25 @@ double median(std::vector<double> v) {
 // first contentful paint and its load to the server.
 
 QByteArray pageHtml(int number) {
-    QByteArray html = "<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>Page " +
-                      QByteArray::number(number) +
-                      "</title><style>"
-                      "body{font-family:sans-serif;margin:0;color:#222}"
-                      "header{background:linear-gradient(90deg,#246,#5a8);color:#fff;padding:16px 24px}"
-                      "main{display:grid;grid-template-columns:1fr 280px;gap:24px;padding:24px}"
-                      "aside{border-left:1px solid #ccc;padding-left:16px}"
-                      "table{border-collapse:collapse}td,th{border:1px solid #bbb;padding:2px 8px}"
-                      "</style><script>"
-                      "(function(){var page=" +
-                      QByteArray::number(number) +
-                      ";function report(kind,t){navigator.sendBeacon('/report?page='+page+'&kind='+kind+"
-                      "'&t='+(performance.timeOrigin+t).toFixed(3),'');}"
-                      "new PerformanceObserver(function(list){list.getEntries().forEach(function(e){"
-                      "if(e.name==='first-contentful-paint')report('fcp',e.startTime);});})"
-                      ".observe({type:'paint',buffered:true});"
-                      "addEventListener('load',function(){report('load',performance.now());});})();"
-                      "</script></head><body><header><h1>Page " +
-                      QByteArray::number(number) + "</h1><p>A local page of the benchmark</p></header><main><div>";
+    QByteArray html =
+        "<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>Page " + QByteArray::number(number) +
+        "</title><style>"
+        "body{font-family:sans-serif;margin:0;color:#222}"
+        "header{background:linear-gradient(90deg,#246,#5a8);color:#fff;padding:16px 24px}"
+        "main{display:grid;grid-template-columns:1fr 280px;gap:24px;padding:24px}"
+        "aside{border-left:1px solid #ccc;padding-left:16px}"
+        "table{border-collapse:collapse}td,th{border:1px solid #bbb;padding:2px 8px}"
+        "</style><script>"
+        "(function(){var page=" +
+        QByteArray::number(number) +
+        ";function report(kind,t){navigator.sendBeacon('/report?page='+page+'&kind='+kind+"
+        "'&t='+(performance.timeOrigin+t).toFixed(3),'');}"
+        "new PerformanceObserver(function(list){list.getEntries().forEach(function(e){"
+        "if(e.name==='first-contentful-paint')report('fcp',e.startTime);});})"
+        ".observe({type:'paint',buffered:true});"
+        "addEventListener('load',function(){report('load',performance.now());});})();"
+        "</script></head><body><header><h1>Page " +
+        QByteArray::number(number) + "</h1><p>A local page of the benchmark</p></header><main><div>";
     for (int i = 0; i < 40; ++i) {
         html += "<h2>Section " + QByteArray::number(i + 1) +
                 "</h2><p>Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor "
@@ -103,8 +103,9 @@ QByteArray pageHtml(int number) {
         if (i % 10 == 3) {
             html += "<table><tr><th>Item</th><th>Count</th><th>Price</th></tr>";
             for (int r = 0; r < 8; ++r)
-                html += "<tr><td>Item " + QByteArray::number(r) + "</td><td>" + QByteArray::number(r * 7 % 13) +
-                        "</td><td>" + QByteArray::number(r * 3.25, 'f', 2) + "</td></tr>";
+                html += "<tr><td>Item " + QByteArray::number(r) + "</td><td>" +
+                        QByteArray::number(r * 7 % 13) + "</td><td>" + QByteArray::number(r * 3.25, 'f', 2) +
+                        "</td></tr>";
             html += "</table>";
         }
     }
@@ -191,7 +192,8 @@ private:
 
     void noteMapped(xcb_window_t window, double at) {
         xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            mConnection, xcb_get_property(mConnection, 0, window, mPidAtom, XCB_ATOM_CARDINAL, 0, 1), nullptr);
+            mConnection, xcb_get_property(mConnection, 0, window, mPidAtom, XCB_ATOM_CARDINAL, 0, 1),
+            nullptr);
         if (!reply)
             return;
         if (xcb_get_property_value_length(reply) >= 4) {
@@ -249,7 +251,8 @@ struct TreeMemory {
 // false when the frame numbers are hidden (not root).
 bool addFrames(pid_t pid, std::unordered_set<uint64_t>& frames) {
     QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
-    const int pagemap = ::open(QStringLiteral("/proc/%1/pagemap").arg(pid).toLocal8Bit().constData(), O_RDONLY);
+    const int pagemap =
+        ::open(QStringLiteral("/proc/%1/pagemap").arg(pid).toLocal8Bit().constData(), O_RDONLY);
     if (pagemap < 0 || !smaps.open(QIODevice::ReadOnly)) {
         if (pagemap >= 0)
             ::close(pagemap);
@@ -305,8 +308,20 @@ TreeMemory treeMemory(pid_t root) {
     std::unordered_set<uint64_t> frames;
     frames.reserve(1 << 18);
     bool visible = true;
-    for (pid_t pid : tree)
+    // QV_BENCH_VERBOSE: what each process adds to the pages counted so far.
+    const bool verbose = qEnvironmentVariableIsSet("QV_BENCH_VERBOSE");
+    for (pid_t pid : tree) {
+        const size_t before = frames.size();
         visible = addFrames(pid, frames) && visible;
+        if (verbose) {
+            QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            const QByteArray line =
+                cmd.open(QIODevice::ReadOnly) ? cmd.readAll().replace('\0', ' ') : QByteArray();
+            std::fprintf(stderr, "  %7d %7.1f MiB  %s\n", int(pid),
+                         double(frames.size() - before) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0),
+                         line.left(90).constData());
+        }
+    }
     TreeMemory m;
     if (visible && !frames.empty()) {
         m.mib = double(frames.size()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
@@ -340,13 +355,14 @@ struct RunResult {
 class Bench {
 public:
     Bench(LocalHttpServer& server, MapWatcher* watcher) : mServer(server), mWatcher(watcher) {
-        QObject::connect(&server, &LocalHttpServer::requestReceived, [this](const LocalHttpServer::Request& r) {
-            if (r.path() != "/report")
-                return;
-            const QUrlQuery q(QString::fromLatin1(r.query()));
-            mReports.push_back({q.queryItemValue("page").toInt(), q.queryItemValue("kind").toLatin1(),
-                                q.queryItemValue("t").toDouble()});
-        });
+        QObject::connect(
+            &server, &LocalHttpServer::requestReceived, [this](const LocalHttpServer::Request& r) {
+                if (r.path() != "/report")
+                    return;
+                const QUrlQuery q(QString::fromLatin1(r.query()));
+                mReports.push_back({q.queryItemValue("page").toInt(), q.queryItemValue("kind").toLatin1(),
+                                    q.queryItemValue("t").toDouble()});
+            });
     }
 
     // Starts the program with `pages` pages, waits for every page's load (and the first page's
@@ -374,7 +390,8 @@ public:
         QByteArray output;
         QObject::connect(&process, &QProcess::readyReadStandardOutput,
                          [&] { output += process.readAllStandardOutput(); });
-        QObject::connect(&process, &QProcess::readyReadStandardError, [&] { process.readAllStandardError(); });
+        QObject::connect(&process, &QProcess::readyReadStandardError,
+                         [&] { process.readAllStandardError(); });
 
         const double started = nowMs();
         process.start(program.path, program.isQV ? QStringList() : urls);
@@ -404,8 +421,8 @@ public:
             return true;
         };
         auto mappedAt = [&] { return mWatcher ? mWatcher->mappedAt(pid) : exposedReport(); };
-        const bool done = waitUntil([&] { return mappedAt() > 0 && reported(1, "fcp") > 0 && allLoaded(); },
-                                    kTimeoutMs);
+        const bool done =
+            waitUntil([&] { return mappedAt() > 0 && reported(1, "fcp") > 0 && allLoaded(); }, kTimeoutMs);
         if (done) {
             result.mapped = mappedAt() - started;
             result.fcp = reported(1, "fcp") - started;
@@ -415,7 +432,9 @@ public:
             result.memory = treeMemory(pid_t(pid));
         } else {
             std::fprintf(stderr, "%s with %d page(s): no %s within %d s\n", qPrintable(program.name), pages,
-                         mappedAt() < 0 ? "window" : reported(1, "fcp") < 0 ? "first paint" : "page load",
+                         mappedAt() < 0           ? "window"
+                         : reported(1, "fcp") < 0 ? "first paint"
+                                                  : "page load",
                          kTimeoutMs / 1000);
         }
 
@@ -456,7 +475,8 @@ bool setGlobal(const QString& commonDat, const QString& key, const QString& valu
 void row(const char* what, const std::vector<double>& qv, const std::vector<double>& ref, bool ratio = true) {
     auto range = [](const std::vector<double>& v) {
         return v.empty() ? std::make_pair(0.0, 0.0)
-                         : std::make_pair(*std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
+                         : std::make_pair(*std::min_element(v.begin(), v.end()),
+                                          *std::max_element(v.begin(), v.end()));
     };
     const auto [qmin, qmax] = range(qv);
     const auto [rmin, rmax] = range(ref);
@@ -522,8 +542,9 @@ int main(int argc, char** argv) {
     setGlobal(commonDat, "urlonlineupdatelist", server.url("/filelist.xml"));
 
     const Program qv{QStringLiteral("QV"), qvFolder.filePath("QV"), qvFolder.path(), true};
-    const Program ref{QStringLiteral("minimal"), QCoreApplication::applicationDirPath() + "/bench_minimal_webengine",
-                      refFolder.path(), false};
+    const Program ref{QStringLiteral("minimal"),
+                      QCoreApplication::applicationDirPath() + "/bench_minimal_webengine", refFolder.path(),
+                      false};
 
     MapWatcher watcher;
     const bool x11 = platform == "xcb" && watcher.start();
@@ -580,10 +601,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("QV next to a minimal Qt WebEngine program, %d rounds, platform %s, pages on 127.0.0.1\n", rounds,
-                platform.constData());
-    std::printf("window mapped: %s\n", x11 ? "the X server's MapNotify"
-                                           : "the program's report of its window's first exposure");
+    std::printf("QV next to a minimal Qt WebEngine program, %d rounds, platform %s, pages on 127.0.0.1\n",
+                rounds, platform.constData());
+    std::printf("window mapped: %s\n",
+                x11 ? "the X server's MapNotify" : "the program's report of its window's first exposure");
     std::printf("memory: %s\n\n",
                 pagemap ? "physical pages of the process tree, each counted once (/proc/PID/pagemap)"
                         : "sum of PSS of the process tree (no frame numbers in /proc/PID/pagemap: not root); "
@@ -599,6 +620,7 @@ int main(int argc, char** argv) {
     if (!saves.empty())
         std::printf("\none save of QV's user data (%lld bytes): median %.1f ms (%.1f–%.1f)\n",
                     qint64(QFileInfo(qvFolder.filePath("Data/User.dat")).size()), median(saves),
-                    *std::min_element(saves.begin(), saves.end()), *std::max_element(saves.begin(), saves.end()));
+                    *std::min_element(saves.begin(), saves.end()),
+                    *std::max_element(saves.begin(), saves.end()));
     return 0;
 }
