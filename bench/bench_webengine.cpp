@@ -472,22 +472,25 @@ bool setGlobal(const QString& commonDat, const QString& key, const QString& valu
     return true;
 }
 
+// `text` followed by blanks to `width` characters (the texts hold characters of more than one byte).
+QByteArray padded(const QString& text, int width) {
+    return (text + QString(std::max(0, width - int(text.size())), QLatin1Char(' '))).toUtf8();
+}
+
 void row(const char* what, const std::vector<double>& qv, const std::vector<double>& ref, bool ratio = true) {
-    auto range = [](const std::vector<double>& v) {
-        return v.empty() ? std::make_pair(0.0, 0.0)
-                         : std::make_pair(*std::min_element(v.begin(), v.end()),
-                                          *std::max_element(v.begin(), v.end()));
+    auto cell = [](const std::vector<double>& v) {
+        if (v.empty())
+            return QStringLiteral("—");
+        return QStringLiteral("%1 (%2–%3)")
+            .arg(median(v), 0, 'f', 1)
+            .arg(*std::min_element(v.begin(), v.end()), 0, 'f', 1)
+            .arg(*std::max_element(v.begin(), v.end()), 0, 'f', 1);
     };
-    const auto [qmin, qmax] = range(qv);
-    const auto [rmin, rmax] = range(ref);
-    char qText[64], rText[64];
-    std::snprintf(qText, sizeof qText, "%.1f (%.1f–%.1f)", median(qv), qmin, qmax);
-    std::snprintf(rText, sizeof rText, "%.1f (%.1f–%.1f)", median(ref), rmin, rmax);
-    std::printf("| %-44s | %-26s | %-26s | ", what, rText, qText);
-    if (ratio && median(ref) > 0)
-        std::printf("%5.2f |\n", median(qv) / median(ref));
-    else
-        std::printf("%5s |\n", "—");
+    const QString ratioText =
+        ratio && median(ref) > 0 ? QString::number(median(qv) / median(ref), 'f', 2) : QStringLiteral("—");
+    std::printf("| %s | %s | %s | %s |\n", padded(QString::fromUtf8(what), 38).constData(),
+                padded(cell(ref), 24).constData(), padded(cell(qv), 24).constData(),
+                padded(ratioText, 5).constData());
 }
 
 } // namespace
@@ -609,9 +612,11 @@ int main(int argc, char** argv) {
                 pagemap ? "physical pages of the process tree, each counted once (/proc/PID/pagemap)"
                         : "sum of PSS of the process tree (no frame numbers in /proc/PID/pagemap: not root); "
                           "other engine programs on the machine distort it");
-    std::printf("| %-44s | %-26s | %-26s | %5s |\n", "median (min–max)", "minimal program", "QV", "ratio");
-    std::printf("|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(28, '-').c_str(),
-                std::string(28, '-').c_str(), std::string(7, '-').c_str());
+    std::printf("| %s | %s | %s | %s |\n", padded(QStringLiteral("median (min–max)"), 38).constData(),
+                padded(QStringLiteral("minimal program"), 24).constData(),
+                padded(QStringLiteral("QV"), 24).constData(), padded(QStringLiteral("ratio"), 5).constData());
+    std::printf("|%s|%s|%s|%s|\n", std::string(40, '-').c_str(), std::string(26, '-').c_str(),
+                std::string(26, '-').c_str(), std::string(7, '-').c_str());
     row("start → main window mapped, ms", mapped[0], mapped[1]);
     row("start → first contentful paint, ms", fcp[0], fcp[1]);
     row("memory with 1 tab, MiB", mem1[0], mem1[1]);
