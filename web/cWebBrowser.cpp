@@ -117,7 +117,6 @@ void cWebBrowser::INIAll(QWidget* nfrm, QWidget* container) {
     // A page that is not on show (a background tab, a hidden pane) is hidden to itself and,
     // after a while, frozen.
     PageLifecycle::Watch(view);
-
     mView = view;
     mPage = page;
     mCreated = true;
