@@ -212,4 +212,15 @@ TEST_F(BackgroundTabsTest, ClosingATabUnderTheCurrentOneRecordsThePictureItShowe
     QImage thumbnail;
     ASSERT_TRUE(thumbnail.load(record.getAttribute("ThumbnailName"), "BMP"));
     EXPECT_TRUE(isGreen(thumbnail.pixelColor(thumbnail.width() / 2, thumbnail.height() / 2)));
+
+    // A tab covered as soon as it was opened never drew its page; it closes all the same and is
+    // recorded.
+    frmBrowser* covered = cltWebPage::Global()->Add(server.url("/counting-blue"));
+    cltWebPage::Global()->Add(server.url("/other"));
+    ASSERT_TRUE(
+        waitUntil([&] { return !covered->page()->isLoading() && covered->page()->title() == "Counting"; }));
+    QPointer<frmBrowser> coveredAlive(covered);
+    EXPECT_TRUE(covered->RequestClose());
+    EXPECT_TRUE(waitUntil([&] { return coveredAlive.isNull(); }));
+    EXPECT_EQ(list->XMLNode.selectNodes("rcp").length(), 2);
 }
