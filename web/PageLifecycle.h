@@ -35,6 +35,8 @@ public:
     // Whether the page is on show as far as its owner knows (true until told otherwise).
     void SetOnShow(bool onShow);
     bool OnShow() const { return mOnShow; }
+    // Whether the view has been on show at all (a tab covered as soon as it was opened has not).
+    bool HasBeenOnShow() const { return !mNeverShown; }
 
     // How long a page stays hidden before it is frozen.
     static int FreezeDelayMs();

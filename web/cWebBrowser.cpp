@@ -170,10 +170,14 @@ bool cWebBrowser::SaveToBmp(const QString& strPath) {
             std::max(1, int(std::lround(double(height) * ThumbnailWidth / double(width))));
         // The engine draws the page in a Qt Quick widget of the view; asked directly, it draws
         // the page's last frame also while the page is not on show (a tab under another one).
+        // A view that was never on show has drawn nothing to take.
+        const PageLifecycle* lifecycle = PageLifecycle::Watch(mView);
+        if (lifecycle && !lifecycle->HasBeenOnShow())
+            return false;
         QImage shot;
         if (auto* drawing = mView->findChild<QQuickWidget*>(QString(), Qt::FindDirectChildrenOnly))
             shot = drawing->grabFramebuffer();
-        if (shot.isNull())
+        if (shot.isNull() && mView->isVisible())
             shot = mView->grab().toImage();
         if (shot.isNull())
             return false;
