@@ -21,6 +21,7 @@ bool IconStore::LoadLibrary(const QString& path) {
         QResource::unregisterResource(mRegisteredFile, mRoot);
     mRegisteredFile = path;
     mRoot = root;
+    // Numbers of the library replace what earlier libraries had under them.
     const QDir dir(":" + root + "/icons");
     const QStringList files = dir.entryList({"*.png"}, QDir::Files);
     for (const QString& file : files) {
@@ -28,16 +29,33 @@ bool IconStore::LoadLibrary(const QString& path) {
         const int number = QFileInfo(file).completeBaseName().toInt(&ok);
         if (!ok)
             continue;
-        // Decoded on first paint; the library stays mounted for the life of the store.
-        mIcons.insert(number, QIcon(dir.filePath(file)));
+        // The library stays mounted for the life of the store.
+        mIcons.remove(number);
+        mFiles.insert(number, dir.filePath(file));
         if (number >= mNextFree)
             mNextFree = number + 1;
     }
-    return !mIcons.isEmpty();
+    return !mFiles.isEmpty();
 }
 
 QIcon IconStore::icon(int number) const {
-    return mIcons.value(number);
+    if (auto it = mIcons.constFind(number); it != mIcons.constEnd())
+        return it.value();
+    const auto file = mFiles.constFind(number);
+    if (file == mFiles.constEnd())
+        return QIcon();
+    const QIcon made(file.value());
+    mIcons.insert(number, made);
+    mFiles.erase(file);
+    return made;
+}
+
+int IconStore::count() const {
+    return int(mIcons.size() + mFiles.size());
+}
+
+QList<int> IconStore::numbers() const {
+    return mIcons.keys() + mFiles.keys();
 }
 
 int IconStore::AddIcon(const QIcon& icon) {
@@ -47,6 +65,7 @@ int IconStore::AddIcon(const QIcon& icon) {
 }
 
 void IconStore::SetIcon(int number, const QIcon& icon) {
+    mFiles.remove(number);
     mIcons.insert(number, icon);
     if (number >= mNextFree)
         mNextFree = number + 1;

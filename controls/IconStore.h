@@ -17,16 +17,19 @@ public:
     bool LoadLibrary(const QString& path);
     // The image of that number, or a null icon when there is none.
     QIcon icon(int number) const;
-    bool contains(int number) const { return mIcons.contains(number); }
-    int count() const { return int(mIcons.size()); }
-    QList<int> numbers() const { return mIcons.keys(); }
+    bool contains(int number) const { return mIcons.contains(number) || mFiles.contains(number); }
+    int count() const;
+    QList<int> numbers() const;
     // Adds an image under a fresh number (above every library number) and returns it.
     int AddIcon(const QIcon& icon);
     // Adds or replaces the image of a given number.
     void SetIcon(int number, const QIcon& icon);
 
 private:
-    QHash<int, QIcon> mIcons;
+    // The images made so far, and the library's files whose images are made when first asked
+    // for (the window shows a small part of the library at start).
+    mutable QHash<int, QIcon> mIcons;
+    mutable QHash<int, QString> mFiles;
     QString mRegisteredFile;
     QString mRoot;
     int mNextFree = 1000000;

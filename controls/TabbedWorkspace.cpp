@@ -11,9 +11,24 @@ TabbedWorkspace::TabbedWorkspace(QMdiArea* area) : QObject(area), mArea(area) {
     mArea->setTabsClosable(true);
     mArea->setTabsMovable(true);
     mArea->setViewMode(QMdiArea::TabbedView);
+    // Every tab's window stays maximised: the area would otherwise turn the window it leaves
+    // into a normal one (a smaller page, laid out and drawn again) and maximise it again on the
+    // way back, on every change of tab.
+    mArea->setOption(QMdiArea::DontMaximizeSubWindowOnActivation);
     // The tab row is part of the area itself wherever the tab bar does not cover it.
     mArea->installEventFilter(this);
+    connect(mArea, &QMdiArea::subWindowActivated, this, &TabbedWorkspace::shownWindowsMayHaveChanged);
     watchTabBar();
+}
+
+TabbedWorkspace* TabbedWorkspace::Of(const QWidget* window) {
+    for (const QWidget* w = window; w; w = w->parentWidget()) {
+        if (auto* frame = qobject_cast<const QMdiSubWindow*>(w)) {
+            QMdiArea* area = frame->mdiArea();
+            return area ? area->findChild<TabbedWorkspace*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+        }
+    }
+    return nullptr;
 }
 
 void TabbedWorkspace::watchTabBar() {
@@ -28,6 +43,7 @@ void TabbedWorkspace::watchTabBar() {
             // Tabs as wide as their titles, so the row keeps an empty part to double-click.
             bar->setExpanding(false);
             bar->installEventFilter(this);
+            connect(bar, &QTabBar::currentChanged, this, &TabbedWorkspace::shownWindowsMayHaveChanged);
         }
     }
     syncTabVisibility();
@@ -109,6 +125,22 @@ void TabbedWorkspace::Activate(QWidget* window) {
         mArea->setActiveSubWindow(frame);
 }
 
+bool TabbedWorkspace::IsOnShow(const QWidget* window) const {
+    QMdiSubWindow* frame = subWindowOf(window);
+    if (!frame || frame->isHidden() || frame->isMinimized())
+        return false;
+    if (!IsTabbed())
+        return true;
+    // The tabs' windows lie on top of each other, filling the area: the one on top is seen. This
+    // holds also while the program is not the active one and the area has no active window.
+    const QList<QMdiSubWindow*> stack = mArea->subWindowList(QMdiArea::StackingOrder);
+    for (auto it = stack.crbegin(); it != stack.crend(); ++it) {
+        if (!(*it)->isHidden() && !(*it)->isMinimized())
+            return *it == frame;
+    }
+    return false;
+}
+
 void TabbedWorkspace::Arrange(Arrangement arrangement) {
     mArea->setViewMode(QMdiArea::SubWindowView);
     watchTabBar();
@@ -123,6 +155,7 @@ void TabbedWorkspace::Arrange(Arrangement arrangement) {
         tileInLine(false);
         break;
     }
+    shownWindowsMayHaveChanged();
 }
 
 void TabbedWorkspace::tileInLine(bool stacked) {
@@ -164,6 +197,21 @@ void TabbedWorkspace::Tabbed() {
     }
     if (current)
         mArea->setActiveSubWindow(current);
+    shownWindowsMayHaveChanged();
+}
+
+void TabbedWorkspace::shownWindowsMayHaveChanged() {
+    // Told at once, so that a window coming on show shows its content before the next paint,
+    // and again once the area has settled: it hides and shows frames for a moment while it adds
+    // a tab or changes a window's state.
+    emit ShownWindowsChanged();
+    if (mShownChangePending)
+        return;
+    mShownChangePending = true;
+    QTimer::singleShot(0, this, [this] {
+        mShownChangePending = false;
+        emit ShownWindowsChanged();
+    });
 }
 
 bool TabbedWorkspace::IsTabbed() const {
@@ -186,10 +234,15 @@ void TabbedWorkspace::syncTabVisibility() {
 
 bool TabbedWorkspace::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::WindowStateChange && qobject_cast<QMdiSubWindow*>(watched)) {
+        shownWindowsMayHaveChanged();
+        return false;
+    }
     if ((type == QEvent::ShowToParent || type == QEvent::HideToParent) &&
         qobject_cast<QMdiSubWindow*>(watched)) {
         // The area hides and shows frames for a moment while it changes their window state, so
         // the tabs follow once that has settled.
+        shownWindowsMayHaveChanged();
         if (!mSyncPending) {
             mSyncPending = true;
             QTimer::singleShot(0, this, [this] {

@@ -64,6 +64,9 @@ StatusBarPane* gStatusPane = nullptr;
 namespace {
 QString gAppPathOverride;
 std::vector<std::function<void()>> gStartupSteps;
+std::vector<std::function<void()>> gLateStartupSteps;
+// The late start-up steps are waiting for the first page.
+bool gLateStepsDue = false;
 std::vector<std::function<void()>> gBeforeSave;
 std::vector<std::function<void()>> gAfterSave;
 bool gShutdownDone = false;
@@ -304,6 +307,21 @@ void AddStartupStep(std::function<void()> step) {
     gStartupSteps.push_back(std::move(step));
 }
 
+void AddLateStartupStep(std::function<void()> step) {
+    gLateStartupSteps.push_back(std::move(step));
+}
+
+void FirstPageShown() {
+    if (!gLateStepsDue)
+        return;
+    gLateStepsDue = false;
+    // The statistics ping (not in developer mode).
+    if (!gIsDevelopMode && gData)
+        gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
+    for (const auto& step : gLateStartupSteps)
+        step();
+}
+
 void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> afterSave) {
     if (beforeSave)
         gBeforeSave.push_back(std::move(beforeSave));
@@ -475,13 +493,13 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     // The rest runs once the main window is on the screen: the first page starts the web
     // engine, which takes longer than everything before it, and the user should see the window
     // meanwhile. When no exposure is reported (a minimised start), it runs shortly anyway.
+    // What can wait (the statistics ping, the update check) follows once the first page is on
+    // the screen, so that it takes nothing from the page's way there.
     auto rest = [] {
-        // The statistics ping (not in developer mode).
-        if (!gIsDevelopMode && gData)
-            gData->HostLogging(gIsNewUser ? QStringLiteral("new") : QStringLiteral("live"));
-        // The steps of the subsystems (first page, update check).
+        gLateStepsDue = true;
         for (const auto& step : gStartupSteps)
             step();
+        QTimer::singleShot(LateStartupDelayMs, qApp, FirstPageShown);
     };
     runAfterFirstExposure(window, rest);
 

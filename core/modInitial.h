@@ -70,9 +70,15 @@ void StartUpdater();
 void ReadCommandLine(const QString& commandLine);
 
 using MainWindowFactory = std::function<QWidget*()>;
-// Work that later start-up steps add (the first page, the update check); run in order after
-// the main window is shown and the statistics ping is sent.
+// Work that later start-up steps add (the first page); run in order once the main window is
+// on the screen.
 void AddStartupStep(std::function<void()> step);
+// Work that can wait until the first page is on the screen (the update check): run in order,
+// after the statistics ping, once FirstPageShown is called, or LateStartupDelayMs after the
+// start-up steps when no first page says so.
+void AddLateStartupStep(std::function<void()> step);
+void FirstPageShown();
+inline constexpr int LateStartupDelayMs = 3000;
 // Work that the shutdown runs before the user data is saved (cancelling a download) and
 // after it (closing windows, releasing hosts), registered by the subsystems that own it.
 void AddShutdownStep(std::function<void()> beforeSave, std::function<void()> afterSave);

@@ -2,6 +2,7 @@
 
 #include "controls/CommandBars.h"
 #include "controls/DockingPanes.h"
+#include "controls/TabbedWorkspace.h"
 #include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
@@ -34,6 +35,7 @@
 #include "web/modSiteIcons.h"
 
 #include <QApplication>
+#include <QWebEnginePage>
 
 #include <QWidget>
 
@@ -117,6 +119,10 @@ void installLinks(frmMain::Extensions& ext) {
 
 } // namespace
 
+QStringList BenchmarkPages() {
+    return qEnvironmentVariable("QV_BENCH_PAGES").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 void Install() {
     frmMain::Extensions& ext = frmMain::extensions();
 
@@ -132,7 +138,21 @@ void Install() {
                          [](frmBrowser* window) { modSiteIcons::Watch(window->page()); });
         opener->CreateFirstWindow();
         opener->initialNewWebPage();
-        opener->NewPage(QStringLiteral("rcp"));
+        frmBrowser* first = opener->PendingFirstWindow();
+        // What can wait for the first page follows once it has loaded.
+        if (QWebEnginePage* page = first ? first->page() : nullptr)
+            QObject::connect(page, &QWebEnginePage::loadFinished, qApp, &modInitial::FirstPageShown,
+                             Qt::SingleShotConnection);
+        const QStringList benchmarkPages = BenchmarkPages();
+        if (benchmarkPages.isEmpty()) {
+            opener->NewPage(QStringLiteral("rcp"));
+            return;
+        }
+        opener->Add(benchmarkPages.first());
+        for (const QString& page : benchmarkPages.mid(1))
+            opener->Add(page);
+        if (modInitial::gWorkspace && first)
+            modInitial::gWorkspace->Activate(first);
     });
 
     // Sticky notes: the notes button on toolbar "工具" (which also reopens the notes that were
@@ -162,13 +182,13 @@ void Install() {
         nullptr);
 
     // Update: the user identifier and the statistics ping go through the text fetcher; the file
-    // list is checked after the first page is open (unless the command line turned it off) and
+    // list is checked once the first page has loaded (unless the command line turned it off) and
     // on Cmd::CheckUpdate; closing the main window cancels a running download before the save.
     modServerRequests::Install();
     ext.commands[Cmd::CheckUpdate] = [](CommandBarControl*) {
         clsOnlineUpdate::Global()->OnlineUpdateCheckingOnRequest();
     };
-    modInitial::AddStartupStep([] {
+    modInitial::AddLateStartupStep([] {
         if (!modInitial::gOnlineUpdateOff)
             clsOnlineUpdate::Global()->OnlineUpdateChecking();
     });

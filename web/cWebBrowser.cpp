@@ -5,6 +5,7 @@
 #include "web/BrowserExternal.h"
 #include "web/BrowserPage.h"
 #include "web/InnerPages.h"
+#include "web/PageLifecycle.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QQuickWidget>
 #include <QTimer>
 #include <QWebChannel>
 #include <QWebEngineDownloadRequest>
@@ -112,6 +114,9 @@ void cWebBrowser::INIAll(QWidget* nfrm, QWidget* container) {
     view->setContextMenuPolicy(mContextMenu ? Qt::DefaultContextMenu : Qt::NoContextMenu);
     view->setGeometry(parent->rect());
     view->show();
+    // A page that is not on show (a background tab, a hidden pane) is hidden to itself and,
+    // after a while, frozen.
+    PageLifecycle::Watch(view);
     mView = view;
     mPage = page;
     mCreated = true;
@@ -163,12 +168,21 @@ bool cWebBrowser::SaveToBmp(const QString& strPath) {
         // A very flat view still gives a picture one pixel high.
         const int thumbHeight =
             std::max(1, int(std::lround(double(height) * ThumbnailWidth / double(width))));
-        const QPixmap shot = mView->grab();
+        // The engine draws the page in a Qt Quick widget of the view; asked directly, it draws
+        // the page's last frame also while the page is not on show (a tab under another one).
+        // A view that was never on show has drawn nothing to take.
+        const PageLifecycle* lifecycle = PageLifecycle::Watch(mView);
+        if (lifecycle && !lifecycle->HasBeenOnShow())
+            return false;
+        QImage shot;
+        if (auto* drawing = mView->findChild<QQuickWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            shot = drawing->grabFramebuffer();
+        if (shot.isNull() && mView->isVisible())
+            shot = mView->grab().toImage();
         if (shot.isNull())
             return false;
         const QImage image =
-            shot.toImage()
-                .scaled(ThumbnailWidth, thumbHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            shot.scaled(ThumbnailWidth, thumbHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                 .convertToFormat(QImage::Format_RGB32);
         if (image.isNull())
             return false;

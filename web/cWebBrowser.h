@@ -75,6 +75,7 @@ public:
     // Saves a picture of the page as a BMP file, ThumbnailWidth pixels wide and as high as the
     // view's height scaled to that width (rounded). Creates the file's folder when missing.
     // False when the engine is gone, has no size, or the picture cannot be taken or written.
+    // A page that is not on show (a tab under another one) is saved as it looked last.
     bool SaveToBmp(const QString& strPath);
     // Replaces the document with `HTMLstring`; relative addresses in it resolve against `baseUrl`
     // (a file: folder lets it show local pictures).
@@ -127,6 +128,7 @@ private:
     BrowserExternal* mExternal = nullptr;
     QWebChannel* mChannel = nullptr;
     std::unique_ptr<QPrinter> mPrinter;
+
     bool mCreated = false;
     // A print is under way / a command's dialog is open.
     bool mPrinting = false;

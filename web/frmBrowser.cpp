@@ -16,6 +16,7 @@
 #include "platform/RegistryView.h"
 #include "web/BrowserPage.h"
 #include "web/InnerPages.h"
+#include "web/PageLifecycle.h"
 #include "web/cWebBrowser.h"
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
@@ -332,6 +333,22 @@ void frmBrowser::attachFrame(QMdiSubWindow* frame) {
     frame->installEventFilter(this);
     frame->setWindowTitle(mCaption);
     frame->setWindowIcon(mSmallIcon);
+    if (TabbedWorkspace* workspace = TabbedWorkspace::Of(frame))
+        connect(workspace, &TabbedWorkspace::ShownWindowsChanged, this, &frmBrowser::updateOnShow,
+                Qt::UniqueConnection);
+    updateOnShow();
+}
+
+void frmBrowser::updateOnShow() {
+    if (mReleased)
+        return;
+    if (PageLifecycle* lifecycle = PageLifecycle::Watch(WebBrowser()))
+        lifecycle->SetOnShow(isOnShow());
+}
+
+bool frmBrowser::isOnShow() const {
+    TabbedWorkspace* workspace = mFrame ? TabbedWorkspace::Of(mFrame) : nullptr;
+    return !workspace || workspace->IsOnShow(this);
 }
 
 bool frmBrowser::eventFilter(QObject* watched, QEvent* event) {

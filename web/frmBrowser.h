@@ -130,6 +130,10 @@ private:
     void goHome();
     void openNetworkSettings();
     void attachFrame(QMdiSubWindow* frame);
+    // Tells the page whether the window is on show in its workspace (a tab under the current
+    // one is not), so that a page nobody sees neither renders nor animates.
+    void updateOnShow();
+    bool isOnShow() const;
     // The close request's steps; true when the window is released and may go.
     bool closeRequest(bool fromApplication);
     void recordClosedPage();

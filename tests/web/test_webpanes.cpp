@@ -6,6 +6,7 @@
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
 #include "core/modInitial.h"
+#include "web/PageLifecycle.h"
 #include "web/clsActStatus.h"
 #include "web/cltWebPage.h"
 #include "web/frmBrowser.h"
@@ -98,9 +99,12 @@ TEST_F(WebPaneTest, PaneKeepsItsPagesLibraryEntriesPopupsAndHistory) {
 
     // Its buttons, the later ones too, are reached with the keyboard.
     for (int id : {int(Cmd::Refresh), int(Cmd::FavoriteEntry)}) {
-        ASSERT_TRUE(waitUntil([&] { return pane.commandBars()->FindControl(id)->toolButton() != nullptr; }, 2000));
+        ASSERT_TRUE(
+            waitUntil([&] { return pane.commandBars()->FindControl(id)->toolButton() != nullptr; }, 2000));
         ASSERT_TRUE(waitUntil(
-            [&] { return (pane.commandBars()->FindControl(id)->toolButton()->focusPolicy() & Qt::TabFocus) != 0; },
+            [&] {
+                return (pane.commandBars()->FindControl(id)->toolButton()->focusPolicy() & Qt::TabFocus) != 0;
+            },
             2000));
     }
 
@@ -144,4 +148,44 @@ TEST_F(WebPaneTest, CommunityPaneRecordsItsSiteAndOpensPopupsAsTabs) {
     EXPECT_EQ(uncheck.at(0).at(0).toString(), "290");
     pane.RequestClose();
     EXPECT_EQ(pane.page(), nullptr);
+}
+
+TEST_F(WebPaneTest, AHiddenPanesPageIsHiddenToItselfFrozenAfterAWhileAndBackWhenShown) {
+    PageLifecycle::SetFreezeDelayMs(200);
+    struct RestoreDelay {
+        ~RestoreDelay() { PageLifecycle::SetFreezeDelayMs(-1); }
+    } restoreDelay;
+    // The pane lives in a frame that the main window hides and shows (a pane sliding back to
+    // its strip and out again).
+    QWidget frame;
+    auto* pane = new frmPaneWebPage(&frame);
+    frame.resize(800, 500);
+    pane->resize(800, 500);
+    frame.show();
+    server.serve("/ticking", page("Ticking", "<script>window.ticks = 0;"
+                                             "setInterval(function () { window.ticks++; }, 20);</script>"));
+    pane->goURL(server.url("/ticking"));
+    ASSERT_TRUE(waitUntil([&] { return showing(pane, server.url("/ticking")); }));
+    auto eval = [&](const QString& script) {
+        QVariant result;
+        bool done = false;
+        pane->page()->runJavaScript(script, [&](const QVariant& v) {
+            result = v;
+            done = true;
+        });
+        EXPECT_TRUE(waitUntil([&] { return done; }, 10000));
+        return result;
+    };
+    ASSERT_TRUE(waitUntil([&] { return eval("document.visibilityState").toString() == "visible"; }));
+
+    frame.hide();
+    EXPECT_TRUE(waitUntil([&] { return !pane->page()->isVisible(); }));
+    EXPECT_TRUE(
+        waitUntil([&] { return pane->page()->lifecycleState() == QWebEnginePage::LifecycleState::Frozen; }));
+
+    frame.show();
+    EXPECT_EQ(pane->page()->lifecycleState(), QWebEnginePage::LifecycleState::Active);
+    EXPECT_TRUE(waitUntil([&] { return eval("document.visibilityState").toString() == "visible"; }));
+    const int ticks = eval("window.ticks").toInt();
+    EXPECT_TRUE(waitUntil([&] { return eval("window.ticks").toInt() > ticks + 3; }));
 }
