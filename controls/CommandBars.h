@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <QVariant>
+#include <QWidget>
 
 class QAction;
 class QComboBox;

@@ -21,7 +21,9 @@
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
 #include "web/cltWebPage.h"
+#include "web/modNetworkSettings.h"
 #include "web/modURLHandle.h"
+#include "web/modWebHistory.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -33,18 +35,14 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiSubWindow>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <exception>
 
 namespace {
@@ -85,13 +83,6 @@ QIcon storeIcon(int number) {
 
 bool isBlank(const QUrl& url) {
     return url.toString() == QLatin1String("about:blank");
-}
-
-// A menu shows "&" as a mnemonic mark; titles are shown as they are.
-QString menuCaption(const QString& text) {
-    QString caption = text;
-    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
-    return caption;
 }
 
 } // namespace
@@ -813,28 +804,8 @@ void frmBrowser::goHome() {
 }
 
 void frmBrowser::openNetworkSettings() {
-    // The desktop's own network (proxy) settings, as the engine follows the desktop's proxy.
-    struct Candidate {
-        const char* program;
-        QStringList arguments;
-    };
-    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower();
-    QList<Candidate> candidates;
-    const QList<Candidate> kde = {{"systemsettings", {QStringLiteral("kcm_proxy")}},
-                                  {"systemsettings5", {QStringLiteral("proxy")}},
-                                  {"kcmshell5", {QStringLiteral("proxy")}}};
-    const QList<Candidate> gnome = {{"gnome-control-center", {QStringLiteral("network")}},
-                                    {"cinnamon-settings", {QStringLiteral("network")}}};
-    if (desktop.contains(QLatin1String("kde")))
-        candidates = kde + gnome;
-    else
-        candidates = gnome + kde;
-    for (const Candidate& candidate : std::as_const(candidates)) {
-        const QString program = QStandardPaths::findExecutable(QString::fromLatin1(candidate.program));
-        if (!program.isEmpty() && QProcess::startDetached(program, candidate.arguments))
-            return;
-    }
-    reportError(QStringLiteral("InternetOptions"), QStringLiteral("no network settings program found"));
+    if (!modNetworkSettings::Open())
+        reportError(QStringLiteral("InternetOptions"), QStringLiteral("no network settings program found"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -845,55 +816,15 @@ bool frmBrowser::HistoryLogConnect() {
 }
 
 void frmBrowser::updateHistoryButtons() {
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (mBack)
-        mBack->setEnabled(history && history->canGoBack());
-    if (mForward)
-        mForward->setEnabled(history && history->canGoForward());
+    modWebHistory::UpdateButtons(page(), mBack, mForward);
 }
 
 void frmBrowser::SetHistoryButton(int flags, CommandBar* menu) {
-    if (!menu)
-        return;
-    menu->DeleteAll();
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (!history)
-        return;
-    QList<QWebEngineHistoryItem> items;
-    int direction = 0;
-    if (flags & HistoryBack) {
-        // Oldest first from the engine; the menu starts with the nearest entry.
-        items = history->backItems(MaxHistoryEntries);
-        std::reverse(items.begin(), items.end());
-        direction = -1;
-    } else if (flags & HistoryForward) {
-        items = history->forwardItems(MaxHistoryEntries);
-        direction = 1;
-    }
-    int step = 0;
-    for (const QWebEngineHistoryItem& item : std::as_const(items)) {
-        step += direction;
-        QString caption = item.title().trimmed();
-        if (caption.isEmpty())
-            caption = item.url().toString().trimmed();
-        CommandBarControl* entry =
-            menu->Add(CommandBarControl::Button, Cmd::HistoryEntry, menuCaption(caption));
-        entry->setTag(step);
-    }
+    modWebHistory::FillMenu(page(), flags, menu);
 }
 
 void frmBrowser::WebHistoryGo(int step) {
-    try {
-        QWebEngineHistory* history = page() ? page()->history() : nullptr;
-        if (!history || step == 0)
-            return;
-        const int target = history->currentItemIndex() + step;
-        if (target < 0 || target >= history->count())
-            return;
-        history->goToItem(history->itemAt(target));
-    } catch (const std::exception& e) {
-        reportError(QStringLiteral("WebHistoryGo"), QString::fromLocal8Bit(e.what()));
-    }
+    modWebHistory::Go(page(), step);
 }
 
 // ---------------------------------------------------------------------------------------------

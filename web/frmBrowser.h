@@ -1,5 +1,6 @@
 #pragma once
 #include "web/NavigateOptions.h"
+#include "web/modWebHistory.h"
 
 #include <QIcon>
 #include <QPointer>
@@ -30,9 +31,9 @@ class frmBrowser : public QWidget {
     Q_OBJECT
 public:
     // History menu flags.
-    static constexpr int HistoryBack = 16;
-    static constexpr int HistoryForward = 32;
-    static constexpr int MaxHistoryEntries = 30;
+    static constexpr int HistoryBack = modWebHistory::HistoryBack;
+    static constexpr int HistoryForward = modWebHistory::HistoryForward;
+    static constexpr int MaxHistoryEntries = modWebHistory::MaxHistoryEntries;
 
     explicit frmBrowser(QWidget* parent = nullptr);
     ~frmBrowser() override;

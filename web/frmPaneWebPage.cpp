@@ -14,6 +14,7 @@
 #include "web/clsActStatus.h"
 #include "web/modNetworkSettings.h"
 #include "web/modSiteIcons.h"
+#include "web/modWebHistory.h"
 
 #include <QChildEvent>
 #include <QEvent>
@@ -24,20 +25,14 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineView>
 
-#include <algorithm>
 #include <exception>
 
 namespace {
 
 const char* const kToolBarTitle = "浏览器基本功能";
-
-QString menuCaption(QString text) {
-    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
-}
 
 // The page a pop-up is first created in: it hands the address the pop-up wants to the pane and
 // goes away without showing anything.
@@ -307,48 +302,15 @@ bool frmPaneWebPage::HistoryLogConnect() {
 }
 
 void frmPaneWebPage::updateHistoryButtons() {
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (mBack)
-        mBack->setEnabled(history && history->canGoBack());
-    if (mForward)
-        mForward->setEnabled(history && history->canGoForward());
+    modWebHistory::UpdateButtons(page(), mBack, mForward);
 }
 
 void frmPaneWebPage::SetHistoryButton(int flags, CommandBar* menu) {
-    if (!menu)
-        return;
-    menu->DeleteAll();
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (!history)
-        return;
-    QList<QWebEngineHistoryItem> items;
-    int direction = 0;
-    if (flags & HistoryBack) {
-        // Oldest first from the engine; the menu starts with the nearest entry.
-        items = history->backItems(MaxHistoryEntries);
-        std::reverse(items.begin(), items.end());
-        direction = -1;
-    } else if (flags & HistoryForward) {
-        items = history->forwardItems(MaxHistoryEntries);
-        direction = 1;
-    }
-    int step = 0;
-    for (const QWebEngineHistoryItem& item : std::as_const(items)) {
-        step += direction;
-        QString caption = item.title().trimmed();
-        if (caption.isEmpty())
-            caption = item.url().toString().trimmed();
-        menu->Add(CommandBarControl::Button, Cmd::HistoryEntry, menuCaption(caption))->setTag(step);
-    }
+    modWebHistory::FillMenu(page(), flags, menu);
 }
 
 void frmPaneWebPage::WebHistoryGo(int step) {
-    QWebEngineHistory* history = page() ? page()->history() : nullptr;
-    if (!history || step == 0)
-        return;
-    const int target = history->currentItemIndex() + step;
-    if (target >= 0 && target < history->count())
-        history->goToItem(history->itemAt(target));
+    modWebHistory::Go(page(), step);
 }
 
 void frmPaneWebPage::onLoadStarted() {

@@ -1,5 +1,6 @@
 #pragma once
 #include "web/NavigateOptions.h"
+#include "web/modWebHistory.h"
 
 #include <QPointer>
 #include <QString>
@@ -21,9 +22,9 @@ class cWebBrowser;
 class frmPaneWebPage : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int HistoryBack = 16;
-    static constexpr int HistoryForward = 32;
-    static constexpr int MaxHistoryEntries = 30;
+    static constexpr int HistoryBack = modWebHistory::HistoryBack;
+    static constexpr int HistoryForward = modWebHistory::HistoryForward;
+    static constexpr int MaxHistoryEntries = modWebHistory::MaxHistoryEntries;
 
     explicit frmPaneWebPage(QWidget* parent = nullptr);
     ~frmPaneWebPage() override;
