@@ -742,7 +742,12 @@ TEST_F(BrowserTest, AHostileTitleShowsAsTextInTheRcpPage) {
     ASSERT_TRUE(waitUntil([&] { return showsInnerPage(window); }));
     EXPECT_TRUE(waitUntil(
         [&] { return evalJs(window->page(), "document.body.innerText").toString().contains("onerror="); }));
-    QTest::qWait(300);
+    // Every picture has loaded or failed, so an injected error handler would have run by now.
+    EXPECT_TRUE(waitUntil([&] {
+        return evalJs(window->page(), "Array.prototype.every.call(document.images, function(i) {"
+                                      "  return i.complete; })")
+            .toBool();
+    }));
     EXPECT_EQ(evalJs(window->page(), "typeof window.pwned").toString(), "undefined");
     EXPECT_EQ(window->Caption(), QStringLiteral("最近关闭的网页"));
     EXPECT_EQ(evalJs(window->page(), "document.images.length === 0 || "
