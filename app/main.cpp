@@ -1,4 +1,5 @@
 #include "core/modInitial.h"
+#include "platform/DisplayLoss.h"
 #include "shell/frmMain.h"
 #include "shell/modSubsystems.h"
 #include "web/InnerPages.h"
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     InnerPages::RegisterScheme();
     QApplication app(argc, argv);
     fontConfiguration.join();
+    // A lost display ends the program through its own end, on the main thread.
+    DisplayLoss::InstallHandler([] { modInitial::EndWithoutShutdown(1); });
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setOrganizationName(QStringLiteral("Quorvel"));
     // The desktop entry (and its icon) that the desktop shows for the program's windows.

@@ -144,19 +144,12 @@ void installTerminationHandler() {
 }
 
 // When the program ends without its shutdown (the display connection broke and the platform
-// called exit), the unsaved changes are still written; the windows are not asked for their
-// layout, since they may be unusable by then.
-void saveAtExit() {
-    if (gShutdownDone || !gData || !gData->HasUserData())
-        return;
-    clsUserData* userData = gData->UserData();
-    if (!userData->IsDirty())
-        return;
-    try {
-        userData->SaveWithoutLayout();
-    } catch (...) {
-        // Nothing can be shown any more; the file keeps the last completed save.
-    }
+// called exit), the unsaved changes are still written and the process ends at once with the
+// status it was given: the rest of exit unloads the libraries while the web engine's threads
+// still run in them, which crashes the process.
+void saveAtExit(int status, void*) {
+    if (!gShutdownDone && gData)
+        EndWithoutShutdown(status);
 }
 
 // Runs `work` once, from the event loop, right after the window has been painted for the first
@@ -461,7 +454,7 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
     // From here on there is user data to lose: an end through exit() still writes its changes.
     if (!gExitSaveRegistered) {
         gExitSaveRegistered = true;
-        std::atexit(saveAtExit);
+        ::on_exit(saveAtExit, nullptr);
     }
     userData->userID();
 
@@ -512,6 +505,19 @@ int Main(const QStringList& arguments, const MainWindowFactory& createMainWindow
 
 void ResetShutdown() {
     gShutdownDone = false;
+}
+
+void EndWithoutShutdown(int status) {
+    // The windows are not asked for their layout: they may be unusable by then.
+    if (!gShutdownDone && gData && gData->HasUserData() && gData->UserData()->IsDirty()) {
+        try {
+            gData->UserData()->SaveWithoutLayout();
+        } catch (...) {
+            // Nothing can be shown any more; the file keeps the last completed save.
+        }
+    }
+    std::fflush(nullptr);
+    ::_exit(status);
 }
 
 void Shutdown() {

@@ -98,4 +98,9 @@ bool TerminationRequested();
 void Shutdown();
 void ResetShutdown();
 
+// The end when the regular shutdown cannot run (the display went away): writes the user data's
+// unsaved changes, without asking the windows for their layout, and ends the process at once
+// with `status`.
+[[noreturn]] void EndWithoutShutdown(int status);
+
 } // namespace modInitial

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -44,6 +45,23 @@ ino_t inodeOf(const QString& path) {
 
 QStringList setAside(const ProgramFolder& folder) {
     return QDir(folder.path("Data")).entryList({"User.dat.unreadable-*"}, QDir::AllEntries | QDir::System);
+}
+
+// Whether the process `pid` has started the web engine's own process (its first page is on its way).
+bool engineProcessStarted(qint64 pid) {
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // "pid (name) state ppid ..."; the name may hold blanks, so the fields after it are counted.
+        const QByteArray text = stat.readAll();
+        const int close = text.lastIndexOf(')');
+        const QList<QByteArray> after = text.mid(close + 2).split(' ');
+        if (text.contains("(QtWebEngineProc") && after.size() > 1 && after[1].toLongLong() == pid)
+            return true;
+    }
+    return false;
 }
 
 bool mainWindowShown(const ProgramFolder& folder) {
@@ -207,15 +225,17 @@ TEST(DisplayLoss, ChangesSurviveTheXServerGoingAway) {
     ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(socket); }, 10000)) << "Xvfb did not come up";
 
     // A first start: the first browser window adds the session's sections to the user data
-    // shortly after the main window shows, and the timed save writes them SaveDelayMs later.
-    // The display goes away in between, or at the latest just after that save.
+    // before its page starts the engine's process, and the timed save writes them SaveDelayMs
+    // later. The display goes away in between, or at the latest just after that save.
     QProcess* p = folder.startWith({"developMode", "OnlineUpdateOFF"}, [&](QProcessEnvironment& env) {
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DISPLAY", display);
     });
     ASSERT_TRUE(waitFor([&] { return mainWindowShown(folder) || p->state() == QProcess::NotRunning; }));
     ASSERT_TRUE(mainWindowShown(folder)) << p->readAllStandardError().toStdString();
-    QThread::msleep(2000);
+    ASSERT_TRUE(waitFor([&] { return engineProcessStarted(p->processId()); }))
+        << p->readAllStandardError().toStdString();
+    QThread::msleep(1000);
     server.kill();
     server.waitForFinished(5000);
     ASSERT_TRUE(p->waitForFinished(20000));
