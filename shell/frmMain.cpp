@@ -222,7 +222,7 @@ void frmMain::buildToolBars() {
     }
 
     mSuperSearch = mToolBar->Add(CommandBarControl::Button, Cmd::SuperSearch, QStringLiteral("超级搜索"));
-    mSuperSearch->setIconId(1080);
+    mSuperSearch->setIconId(SearchIcon::SuperSearch);
     mSuperSearch->setStyle(CommandBarControl::StyleIconAndCaption);
     mSuperSearch->setTooltipText(QStringLiteral("超强的搜索功能, 搜索各种资讯"));
 

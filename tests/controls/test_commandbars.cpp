@@ -86,9 +86,9 @@ QStringList visibleTexts(const QMenu* menu) {
 class CommandBarsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        icons.SetIcon(197, solidIcon(Qt::red));
+        icons.SetIcon(Cmd::NewPage, solidIcon(Qt::red));
         icons.SetIcon(410, solidIcon(Qt::green));
-        icons.SetIcon(1080, solidIcon(Qt::blue));
+        icons.SetIcon(SearchIcon::SuperSearch, solidIcon(Qt::blue));
         window = std::make_unique<QMainWindow>();
         window->resize(900, 500);
         bars = new CommandBars(window.get());
@@ -173,15 +173,15 @@ TEST_F(CommandBarsTest, AControlShowsTheIconNumberedLikeItsIdUnlessGivenAnother)
     CommandBar* bar = bars->Add("工具");
     Control* newPage = bar->Add(Control::Button, Cmd::NewPage, "新网页");
     Control* search = bar->Add(Control::Button, Cmd::SuperSearch, "超级搜索");
-    EXPECT_EQ(newPage->IconId(), 197);
-    EXPECT_EQ(newPage->action()->icon().cacheKey(), icons.icon(197).cacheKey());
+    EXPECT_EQ(newPage->IconId(), Cmd::NewPage);
+    EXPECT_EQ(newPage->action()->icon().cacheKey(), icons.icon(Cmd::NewPage).cacheKey());
     EXPECT_TRUE(search->action()->icon().isNull()) << "no icon of that number in the store";
 
-    search->setIconId(1080);
-    EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(1080).cacheKey());
+    search->setIconId(SearchIcon::SuperSearch);
+    EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(SearchIcon::SuperSearch).cacheKey());
     // An explicit icon stays when the id changes; a default one follows the id.
     search->setId(Cmd::RecentMenu);
-    EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(1080).cacheKey());
+    EXPECT_EQ(search->action()->icon().cacheKey(), icons.icon(SearchIcon::SuperSearch).cacheKey());
     newPage->setId(410);
     EXPECT_EQ(newPage->action()->icon().cacheKey(), icons.icon(410).cacheKey());
     newPage->setIconId(-1);
@@ -196,11 +196,11 @@ TEST_F(CommandBarsTest, IconsFollowAStoreGivenOrChangedLater) {
     EXPECT_TRUE(inner->action()->icon().isNull());
 
     other->SetIconStore(&icons);
-    EXPECT_EQ(inner->action()->icon().cacheKey(), icons.icon(197).cacheKey());
+    EXPECT_EQ(inner->action()->icon().cacheKey(), icons.icon(Cmd::NewPage).cacheKey());
     EXPECT_EQ(popup->action()->icon().cacheKey(), icons.icon(410).cacheKey());
 
     IconStore replacement;
-    replacement.SetIcon(197, solidIcon(Qt::yellow));
+    replacement.SetIcon(Cmd::NewPage, solidIcon(Qt::yellow));
     other->SetIconStore(&replacement);
     EXPECT_EQ(inner->action()->icon().cacheKey(), replacement.icon(Cmd::NewPage).cacheKey());
     EXPECT_TRUE(popup->action()->icon().isNull());
@@ -211,7 +211,7 @@ TEST_F(CommandBarsTest, ToolButtonsShowIconCaptionOrBothByStyle) {
     CommandBar* bar = bars->Add("工具");
     Control* withIcon = bar->Add(Control::Button, Cmd::NewPage, "新网页");
     Control* withoutIcon = bar->Add(Control::Button, 5, "我的文档");
-    Control* both = bar->Add(Control::Button, 1080, "超级搜索");
+    Control* both = bar->Add(Control::Button, SearchIcon::SuperSearch, "超级搜索");
     both->setStyle(Control::StyleIconAndCaption);
     Control* caption = bar->Add(Control::Button, 410, "邮箱");
     caption->setStyle(Control::StyleCaption);
@@ -222,7 +222,7 @@ TEST_F(CommandBarsTest, ToolButtonsShowIconCaptionOrBothByStyle) {
     EXPECT_EQ(both->toolButton()->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
     EXPECT_EQ(caption->toolButton()->toolButtonStyle(), Qt::ToolButtonTextOnly);
     // The automatic style follows a later icon change.
-    withoutIcon->setIconId(197);
+    withoutIcon->setIconId(Cmd::NewPage);
     EXPECT_EQ(withoutIcon->toolButton()->toolButtonStyle(), Qt::ToolButtonIconOnly);
     // Other buttons keep their styles when the bar changes around them.
     bar->Add(Control::Button, 1, "新", 0);
@@ -290,8 +290,8 @@ TEST_F(CommandBarsTest, ToolbarSeparatorsFollowGroupsAndHiddenControls) {
 
 TEST_F(CommandBarsTest, AHostedWindowShowsInItsMenuAndGoesWithIt) {
     showWindow();
-    CommandBar* popup = bars->ActiveMenuBar()->Add(Control::Popup, 225, "助手")->CommandBar();
-    popup->Add(Control::Button, 206, "添加到收藏...");
+    CommandBar* popup = bars->ActiveMenuBar()->Add(Control::Popup, Cmd::Assistant, "助手")->CommandBar();
+    popup->Add(Control::Button, Cmd::AddFavorite, "添加到收藏...");
     // Given its window after it joined the menu, as an owner filling a menu on opening does.
     Control* hosted = popup->Add(Control::Custom, 0, "站内搜索");
     hosted->setBeginGroup(true);

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "LocalHttpServer.h"
+#include "core/QvIds.h"
 
 #include <map>
 #include <memory>
@@ -153,13 +154,14 @@ protected:
 
 TEST_F(DockingPanesTest, CreatesPanesInOrderWithTheirTitleIconSideAndSize) {
     showWindow();
-    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-    DockingPane* music = manager->CreatePane(430, 200, 400, DockingPaneManager::Top, "听歌", 401);
-    DockingPane* mail = manager->CreatePane(307, 150, 80, DockingPaneManager::Right, "邮箱", 300);
+    DockingPane* ent =
+        manager->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* music = manager->CreatePane(PaneId::Music, 200, 400, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 150, 80, DockingPaneManager::Right, "邮箱", 300);
     QApplication::processEvents();
 
     ASSERT_EQ(manager->Panes(), (QList<DockingPane*>{ent, music, mail}));
-    EXPECT_EQ(manager->FindPane(430), music);
+    EXPECT_EQ(manager->FindPane(PaneId::Music), music);
     EXPECT_EQ(manager->FindPane(999), nullptr);
 
     EXPECT_EQ(ent->dockWidget()->objectName(), "pane410");
@@ -189,7 +191,8 @@ TEST_F(DockingPanesTest, CreatesPanesInOrderWithTheirTitleIconSideAndSize) {
 TEST_F(DockingPanesTest, ContentIsRequestedBeforeTheFirstShowUntilThereIsSome) {
     attachContent = false;
     showWindow();
-    DockingPane* pane = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* pane =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].what, "attach");
     EXPECT_TRUE(reports[0].hidden);
@@ -201,8 +204,8 @@ TEST_F(DockingPanesTest, ContentIsRequestedBeforeTheFirstShowUntilThereIsSome) {
 
     pane->Hide();
     attachContent = true;
-    manager->ShowPane(400);
-    EXPECT_EQ(count(400, "attach"), 2);
+    manager->ShowPane(PaneId::Navigation);
+    EXPECT_EQ(count(PaneId::Navigation, "attach"), 2);
     EXPECT_TRUE(reports.back().hadContent) << "content is attached before the expanding report";
     QWidget* content = pane->Handle();
     ASSERT_NE(content, nullptr);
@@ -213,38 +216,38 @@ TEST_F(DockingPanesTest, ContentIsRequestedBeforeTheFirstShowUntilThereIsSome) {
 
     pane->Hide();
     pane->Select();
-    EXPECT_EQ(count(400, "attach"), 2);
+    EXPECT_EQ(count(PaneId::Navigation, "attach"), 2);
 }
 
 TEST_F(DockingPanesTest, ExpandingIsReportedBeforeEveryShow) {
     showWindow();
-    DockingPane* pane = manager->CreatePane(307, 200, 80, DockingPaneManager::Top, "邮箱", 300);
-    EXPECT_EQ(count(307, "expand"), 1);
+    DockingPane* pane = manager->CreatePane(PaneId::Mail, 200, 80, DockingPaneManager::Top, "邮箱", 300);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 1);
     pane->Hide();
-    manager->ShowPane(307);
-    EXPECT_EQ(count(307, "expand"), 2);
+    manager->ShowPane(PaneId::Mail);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 2);
     EXPECT_TRUE(reports.back().hidden) << "reported after the pane was already shown";
     pane->Hide();
     pane->Select();
-    EXPECT_EQ(count(307, "expand"), 3);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 3);
 
     // Showing a pane that is already shown is no new show.
-    manager->ShowPane(307);
+    manager->ShowPane(PaneId::Mail);
     pane->Select();
-    EXPECT_EQ(count(307, "expand"), 3);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 3);
 
     // The frame's own toggle (the main window's pane menu) shows it without the manager.
     pane->Hide();
     pane->dockWidget()->toggleViewAction()->trigger();
     EXPECT_FALSE(pane->IsHidden());
-    EXPECT_EQ(count(307, "expand"), 4);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 4);
 }
 
 // --- Closing ---
 
 TEST_F(DockingPanesTest, CancelledClosingKeepsThePaneAndItsContent) {
     showWindow();
-    DockingPane* pane = manager->CreatePane(430, 200, 400, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* pane = manager->CreatePane(PaneId::Music, 200, 400, DockingPaneManager::Top, "听歌", 401);
     QPointer<QWidget> content = pane->Handle();
     // The frame's close button, as the user presses it.
     auto* closeButton = pane->dockWidget()->findChild<QAbstractButton*>("qt_dockwidget_closebutton");
@@ -253,8 +256,8 @@ TEST_F(DockingPanesTest, CancelledClosingKeepsThePaneAndItsContent) {
     pane->Close();
     flushDeletes();
 
-    EXPECT_EQ(count(430, "close"), 2);
-    EXPECT_EQ(manager->FindPane(430), pane);
+    EXPECT_EQ(count(PaneId::Music, "close"), 2);
+    EXPECT_EQ(manager->FindPane(PaneId::Music), pane);
     EXPECT_FALSE(pane->IsClosed());
     EXPECT_TRUE(pane->IsHidden());
     ASSERT_FALSE(content.isNull());
@@ -265,24 +268,27 @@ TEST_F(DockingPanesTest, CancelledClosingKeepsThePaneAndItsContent) {
 TEST_F(DockingPanesTest, ClosingThatIsNotCancelledRemovesThePane) {
     hideOnClose = false;
     showWindow();
-    DockingPane* keep = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-    DockingPane* pane = manager->CreatePane(421, 200, 140, DockingPaneManager::Top, "高级搜索", 1080);
-    DockingPane* byButton = manager->CreatePane(460, 1000, 400, DockingPaneManager::Top, "社区", 1084);
+    DockingPane* keep =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* pane = manager->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top,
+                                            "高级搜索", SearchIcon::SuperSearch);
+    DockingPane* byButton =
+        manager->CreatePane(PaneId::Community, 1000, 400, DockingPaneManager::Top, "社区", 1084);
     QPointer<QWidget> content = pane->Handle();
     QPointer<QDockWidget> dock = pane->dockWidget();
     QPointer<QDockWidget> buttonDock = byButton->dockWidget();
 
     pane->Close();
     buttonDock->findChild<QAbstractButton*>("qt_dockwidget_closebutton")->click();
-    EXPECT_EQ(count(421, "close"), 1);
-    EXPECT_EQ(count(460, "close"), 1);
+    EXPECT_EQ(count(PaneId::AdvancedSearch, "close"), 1);
+    EXPECT_EQ(count(PaneId::Community, "close"), 1);
     EXPECT_TRUE(pane->IsClosed());
-    EXPECT_EQ(manager->FindPane(421), nullptr);
+    EXPECT_EQ(manager->FindPane(PaneId::AdvancedSearch), nullptr);
     EXPECT_EQ(manager->Panes(), QList<DockingPane*>{keep});
     // The layout remembers it as closed, once.
     const auto closed = paneElements(manager->SaveStateToString());
     ASSERT_EQ(closed.size(), 3u);
-    EXPECT_EQ(closed[1].at("Id"), "421");
+    EXPECT_EQ(closed[1].at("Id"), QString::number(PaneId::AdvancedSearch));
     EXPECT_EQ(closed[1].at("State"), "closed");
 
     flushDeletes();
@@ -291,17 +297,20 @@ TEST_F(DockingPanesTest, ClosingThatIsNotCancelledRemovesThePane) {
     EXPECT_TRUE(buttonDock.isNull());
 
     // The pane can be made again afterwards.
-    DockingPane* again = manager->CreatePane(421, 200, 140, DockingPaneManager::Top, "高级搜索", 1080);
-    EXPECT_EQ(manager->FindPane(421), again);
-    EXPECT_EQ(manager->SaveStateToString().count("Id=\"421\""), 1);
+    DockingPane* again = manager->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top,
+                                             "高级搜索", SearchIcon::SuperSearch);
+    EXPECT_EQ(manager->FindPane(PaneId::AdvancedSearch), again);
+    EXPECT_EQ(manager->SaveStateToString().count(QStringLiteral("Id=\"%1\"").arg(PaneId::AdvancedSearch)), 1);
 }
 
 // --- Tabbing, selecting, hiding ---
 
 TEST_F(DockingPanesTest, AttachedPanesShareOneFrameAndSelectBringsOneToFront) {
     showWindow();
-    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* ent =
+        manager->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
     manager->AttachPane(ent, nav);
     nav->Select();
     QApplication::processEvents();
@@ -319,7 +328,7 @@ TEST_F(DockingPanesTest, AttachedPanesShareOneFrameAndSelectBringsOneToFront) {
 
 TEST_F(DockingPanesTest, HidingAndShowingKeepsTheSameContentWindow) {
     showWindow();
-    DockingPane* pane = manager->CreatePane(440, 200, 400, DockingPaneManager::Top, "小说", 407);
+    DockingPane* pane = manager->CreatePane(PaneId::Novel, 200, 400, DockingPaneManager::Top, "小说", 407);
     auto* label = qobject_cast<QLabel*>(pane->Handle());
     ASSERT_NE(label, nullptr);
     label->setText("page 3 of the novel");
@@ -331,7 +340,7 @@ TEST_F(DockingPanesTest, HidingAndShowingKeepsTheSameContentWindow) {
     EXPECT_FALSE(pane->dockWidget()->isVisible());
     ASSERT_FALSE(content.isNull());
 
-    manager->ShowPane(440);
+    manager->ShowPane(PaneId::Novel);
     QApplication::processEvents();
     EXPECT_EQ(pane->Handle(), content.data());
     EXPECT_EQ(pane->dockWidget()->widget(), content.data());
@@ -342,12 +351,14 @@ TEST_F(DockingPanesTest, HidingAndShowingKeepsTheSameContentWindow) {
 // --- Layout text ---
 
 TEST_F(DockingPanesTest, LayoutTextDescribesEveryPaneInOrder) {
-    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-    manager->CreatePane(430, 200, 400, DockingPaneManager::Top, "听歌 & <歌单> \"1\"", 401);
+    DockingPane* ent =
+        manager->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+    manager->CreatePane(PaneId::Music, 200, 400, DockingPaneManager::Top, "听歌 & <歌单> \"1\"", 401);
     manager->AttachPane(ent, nav);
     nav->Select();
-    manager->FindPane(430)->Hide();
+    manager->FindPane(PaneId::Music)->Hide();
     showWindow();
 
     const QString text = manager->SaveStateToString();
@@ -355,15 +366,15 @@ TEST_F(DockingPanesTest, LayoutTextDescribesEveryPaneInOrder) {
     EXPECT_TRUE(text.startsWith("<DockingPaneLayout>"));
     const auto panes = paneElements(text);
     ASSERT_EQ(panes.size(), 3u);
-    EXPECT_EQ(panes[0].at("Id"), "410");
+    EXPECT_EQ(panes[0].at("Id"), QString::number(PaneId::Entertainment));
     EXPECT_EQ(panes[0].at("Title"), "娱乐");
     EXPECT_EQ(panes[0].at("Side"), "left");
     EXPECT_EQ(panes[0].at("Visible"), "1");
     EXPECT_EQ(panes[0].at("Floating"), "0");
-    EXPECT_EQ(panes[0].at("TabbedWith"), "400");
-    EXPECT_EQ(panes[1].at("Id"), "400");
-    EXPECT_EQ(panes[1].at("TabbedWith"), "410");
-    EXPECT_EQ(panes[2].at("Id"), "430");
+    EXPECT_EQ(panes[0].at("TabbedWith"), QString::number(PaneId::Navigation));
+    EXPECT_EQ(panes[1].at("Id"), QString::number(PaneId::Navigation));
+    EXPECT_EQ(panes[1].at("TabbedWith"), QString::number(PaneId::Entertainment));
+    EXPECT_EQ(panes[2].at("Id"), QString::number(PaneId::Music));
     EXPECT_EQ(panes[2].at("Title"), "听歌 & <歌单> \"1\"");
     EXPECT_EQ(panes[2].at("Side"), "top");
     EXPECT_EQ(panes[2].at("Visible"), "0");
@@ -387,9 +398,10 @@ TEST_F(DockingPanesTest, AnUnchangedLayoutGivesTheSameText) {
             QObject::connect(m, &DockingPaneManager::AttachPaneRequested,
                              [](DockingPane* pane) { pane->setHandle(new QLabel(pane->Title())); });
         }
-        DockingPane* ent = m->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-        DockingPane* nav = m->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-        m->CreatePane(307, 200, 80, DockingPaneManager::Top, "邮箱", 300)->Hide();
+        DockingPane* ent =
+            m->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+        DockingPane* nav = m->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+        m->CreatePane(PaneId::Mail, 200, 80, DockingPaneManager::Top, "邮箱", 300)->Hide();
         m->AttachPane(ent, nav);
         nav->Select();
         w->show();
@@ -410,8 +422,8 @@ TEST_F(DockingPanesTest, AnUnchangedLayoutGivesTheSameText) {
 }
 
 TEST_F(DockingPanesTest, LayoutTextChangesWhenAPaneIsHiddenAndBackWhenShown) {
-    manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-    DockingPane* mail = manager->CreatePane(307, 200, 80, DockingPaneManager::Top, "邮箱", 300);
+    manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 80, DockingPaneManager::Top, "邮箱", 300);
     showWindow();
     const QString shown = manager->SaveStateToString();
 
@@ -421,7 +433,7 @@ TEST_F(DockingPanesTest, LayoutTextChangesWhenAPaneIsHiddenAndBackWhenShown) {
     EXPECT_NE(hidden, shown);
     EXPECT_EQ(paneElements(hidden)[1].at("Visible"), "0");
 
-    manager->ShowPane(307);
+    manager->ShowPane(PaneId::Mail);
     QApplication::processEvents();
     EXPECT_EQ(paneElements(manager->SaveStateToString())[1].at("Visible"), "1");
 }
@@ -430,8 +442,8 @@ TEST_F(DockingPanesTest, LayoutTextChangesWhenAPaneIsHiddenAndBackWhenShown) {
 
 TEST_F(DockingPanesTest, AHiddenPaneSlidesOutFromItsTabOverTheWorkspaceAndBack) {
     showWindow();
-    manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-    DockingPane* mail = manager->CreatePane(307, 200, 160, DockingPaneManager::Top, "邮箱", 300);
+    manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 160, DockingPaneManager::Top, "邮箱", 300);
     QPointer<QWidget> content = mail->Handle();
     mail->Hide();
     QApplication::processEvents();
@@ -459,7 +471,7 @@ TEST_F(DockingPanesTest, AHiddenPaneSlidesOutFromItsTabOverTheWorkspaceAndBack) 
     const QRect workspaceBefore = workspaceInWindow();
     reports.clear();
     QTest::mouseClick(tab, Qt::LeftButton);
-    EXPECT_EQ(count(307, "expand"), 1);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 1);
     EXPECT_FALSE(panelShownAtReport) << "the expanding is reported before the pane is shown";
     EXPECT_TRUE(mail->IsExpanded());
     EXPECT_TRUE(mail->IsHidden()) << "a slid-out pane is still an auto-hidden one";
@@ -482,7 +494,7 @@ TEST_F(DockingPanesTest, AHiddenPaneSlidesOutFromItsTabOverTheWorkspaceAndBack) 
     EXPECT_EQ(mail->tab(), tab);
     EXPECT_TRUE(tab->isVisible());
     EXPECT_EQ(mail->Handle(), content.data());
-    EXPECT_EQ(count(307, "expand"), 1);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 1);
 
     // So does a click on the workspace, also while the focus stays where it is.
     editor->setFocus();
@@ -491,14 +503,14 @@ TEST_F(DockingPanesTest, AHiddenPaneSlidesOutFromItsTabOverTheWorkspaceAndBack) 
     QTest::mouseClick(workspace, Qt::LeftButton, {}, QPoint(5, workspace->height() - 5));
     EXPECT_FALSE(mail->IsExpanded());
     ASSERT_TRUE(waitUntil([&] { return !mail->panel()->isVisible(); }, 3000));
-    EXPECT_EQ(count(307, "expand"), 2);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 2);
     EXPECT_EQ(workspaceInWindow(), workspaceBefore);
 }
 
 TEST_F(DockingPanesTest, StripTabsWorkFromTheKeyboardAndEscapeGivesTheFocusBack) {
     showWindow();
-    DockingPane* music = manager->CreatePane(430, 200, 150, DockingPaneManager::Top, "听歌", 401);
-    DockingPane* mail = manager->CreatePane(307, 200, 150, DockingPaneManager::Top, "邮箱", 300);
+    DockingPane* music = manager->CreatePane(PaneId::Music, 200, 150, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 150, DockingPaneManager::Top, "邮箱", 300);
     auto* login = new QLineEdit;
     mail->setHandle(login);
     music->Hide();
@@ -551,7 +563,7 @@ TEST_F(DockingPanesTest, StripTabsWorkFromTheKeyboardAndEscapeGivesTheFocusBack)
 
 TEST_F(DockingPanesTest, PinDocksASlidOutPaneAndCloseSendsItBackWithTheSameContent) {
     showWindow();
-    DockingPane* mail = manager->CreatePane(307, 200, 120, DockingPaneManager::Top, "邮箱", 300);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 120, DockingPaneManager::Top, "邮箱", 300);
     QPointer<QWidget> content = mail->Handle();
     mail->Hide();
     reports.clear();
@@ -570,12 +582,12 @@ TEST_F(DockingPanesTest, PinDocksASlidOutPaneAndCloseSendsItBackWithTheSameConte
     EXPECT_EQ(mail->dockWidget()->widget(), content.data());
     EXPECT_EQ(caption->pinButton()->accessibleName(), "自动隐藏");
     EXPECT_FALSE(manager->frame()->strip(Qt::TopDockWidgetArea)->isVisible());
-    EXPECT_EQ(count(307, "expand"), 1) << "a pane already on the screen is not shown anew";
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 1) << "a pane already on the screen is not shown anew";
     EXPECT_NEAR(mail->dockWidget()->height(), 120, 2) << "docks with the size it slid out with";
 
     // Its close button: the closing is reported, the owner hides it, and it is back on the strip.
     QTest::mouseClick(caption->closeButton(), Qt::LeftButton);
-    EXPECT_EQ(count(307, "close"), 1);
+    EXPECT_EQ(count(PaneId::Mail, "close"), 1);
     EXPECT_FALSE(mail->IsClosed());
     EXPECT_TRUE(mail->IsHidden());
     ASSERT_NE(mail->tab(), nullptr);
@@ -607,8 +619,10 @@ TEST_F(DockingPanesTest, PinDocksASlidOutPaneAndCloseSendsItBackWithTheSameConte
 
 TEST_F(DockingPanesTest, PanesTabbedTogetherHideAndComeBackAsAGroup) {
     showWindow();
-    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* ent =
+        manager->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
     manager->AttachPane(ent, nav);
     nav->Select();
     QPointer<QWidget> navContent = nav->Handle();
@@ -642,12 +656,12 @@ TEST_F(DockingPanesTest, PanesTabbedTogetherHideAndComeBackAsAGroup) {
     EXPECT_EQ(bar->tabText(bar->currentIndex()), "娱乐");
     EXPECT_EQ(nav->Handle(), navContent.data());
     EXPECT_EQ(ent->Handle(), entContent.data());
-    EXPECT_EQ(count(410, "expand"), 1) << "the slid-out pane was on the screen already";
-    EXPECT_EQ(count(400, "expand"), 1) << "its partner is announced as it comes back";
+    EXPECT_EQ(count(PaneId::Entertainment, "expand"), 1) << "the slid-out pane was on the screen already";
+    EXPECT_EQ(count(PaneId::Navigation, "expand"), 1) << "its partner is announced as it comes back";
 
     // The close button of the group's frame: the owner hides the closing pane, and its group goes.
     QTest::mouseClick(ent->caption()->closeButton(), Qt::LeftButton);
-    EXPECT_EQ(count(410, "close"), 1);
+    EXPECT_EQ(count(PaneId::Entertainment, "close"), 1);
     EXPECT_TRUE(nav->IsHidden());
     EXPECT_TRUE(ent->IsHidden());
     EXPECT_EQ(left->tabs().size(), 2);
@@ -656,14 +670,14 @@ TEST_F(DockingPanesTest, PanesTabbedTogetherHideAndComeBackAsAGroup) {
 TEST_F(DockingPanesTest, RestingThePointerOnATabSlidesThePaneOutUntilThePointerLeaves) {
     manager->SetHoverDelay(50);
     showWindow();
-    DockingPane* mail = manager->CreatePane(307, 200, 120, DockingPaneManager::Top, "邮箱", 300);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 120, DockingPaneManager::Top, "邮箱", 300);
     mail->Hide();
     editor->setFocus();
     QApplication::processEvents();
     QTest::mouseMove(mail->tab(), mail->tab()->rect().center());
     ASSERT_TRUE(waitUntil([&] { return mail->IsExpanded(); }, 3000));
     EXPECT_EQ(QApplication::focusWidget(), editor) << "pointing does not take the focus";
-    EXPECT_EQ(count(307, "expand"), 2);
+    EXPECT_EQ(count(PaneId::Mail, "expand"), 2);
     QTest::mouseMove(workspace, QPoint(5, workspace->height() - 5));
     ASSERT_TRUE(waitUntil([&] { return !mail->IsExpanded(); }, 3000));
     EXPECT_TRUE(mail->IsHidden());
@@ -672,7 +686,7 @@ TEST_F(DockingPanesTest, RestingThePointerOnATabSlidesThePaneOutUntilThePointerL
 // --- Layout text of auto-hidden, docked and closed panes ---
 
 TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
-    std::map<int, bool> keepOnClose{{421, false}};
+    std::map<int, bool> keepOnClose{{PaneId::AdvancedSearch, false}};
     QObject::connect(manager, &DockingPaneManager::PaneAction,
                      [&](DockingPane* pane, DockingPaneManager::Action action, bool* cancel) {
                          // The advanced pane really closes; the handler of the fixture hid it already.
@@ -681,10 +695,12 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
                      });
     hideOnClose = true;
     showWindow();
-    DockingPane* ent = manager->CreatePane(410, 120, 120, DockingPaneManager::Left, "娱乐", 196);
-    DockingPane* nav = manager->CreatePane(400, 120, 120, DockingPaneManager::Left, "导航", 400);
-    DockingPane* music = manager->CreatePane(430, 200, 300, DockingPaneManager::Top, "听歌", 401);
-    DockingPane* mail = manager->CreatePane(307, 200, 80, DockingPaneManager::Top, "邮箱", 300);
+    DockingPane* ent =
+        manager->CreatePane(PaneId::Entertainment, 120, 120, DockingPaneManager::Left, "娱乐", 196);
+    DockingPane* nav =
+        manager->CreatePane(PaneId::Navigation, 120, 120, DockingPaneManager::Left, "导航", 400);
+    DockingPane* music = manager->CreatePane(PaneId::Music, 200, 300, DockingPaneManager::Top, "听歌", 401);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 80, DockingPaneManager::Top, "邮箱", 300);
     manager->AttachPane(ent, nav);
     nav->Select();
     music->Hide();
@@ -695,10 +711,10 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
     std::map<QString, QString> state;
     for (const auto& p : panes)
         state[p.at("Id")] = p.at("State");
-    EXPECT_EQ(state["400"], "docked");
-    EXPECT_EQ(state["410"], "docked");
-    EXPECT_EQ(state["430"], "autohide");
-    EXPECT_EQ(state["307"], "docked");
+    EXPECT_EQ(state[QString::number(PaneId::Navigation)], "docked");
+    EXPECT_EQ(state[QString::number(PaneId::Entertainment)], "docked");
+    EXPECT_EQ(state[QString::number(PaneId::Music)], "autohide");
+    EXPECT_EQ(state[QString::number(PaneId::Mail)], "docked");
     // Top frames side by side share one height.
     EXPECT_EQ(panes[2].at("Size"), panes[3].at("Size"));
 
@@ -723,10 +739,14 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
 
     // A group on its strip and a closed pane come back the same way.
     nav->Hide();
-    manager->CreatePane(421, 200, 140, DockingPaneManager::Top, "超级搜索", 1080)->Close();
+    manager
+        ->CreatePane(PaneId::AdvancedSearch, 200, 140, DockingPaneManager::Top, "超级搜索",
+                     SearchIcon::SuperSearch)
+        ->Close();
     QApplication::processEvents();
     const QString second = manager->SaveStateToString();
-    EXPECT_TRUE(second.contains("Id=\"421\" Title=\"超级搜索\" Side=\"top\" State=\"closed\""))
+    EXPECT_TRUE(second.contains(QStringLiteral("Id=\"%1\" Title=\"超级搜索\" Side=\"top\" State=\"closed\"")
+                                    .arg(PaneId::AdvancedSearch)))
         << second.toStdString();
     ent->Select();
     music->Select();
@@ -738,8 +758,10 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
 
     // Text that is no layout changes nothing.
     EXPECT_FALSE(manager->LoadStateFromString("<other/>"));
-    EXPECT_FALSE(manager->LoadStateFromString("<DockingPaneLayout><Pane Id=\"400\" State=\"gone\" "
-                                              "Side=\"left\"/></DockingPaneLayout>"));
+    EXPECT_FALSE(
+        manager->LoadStateFromString(QStringLiteral("<DockingPaneLayout><Pane Id=\"%1\" State=\"gone\" "
+                                                    "Side=\"left\"/></DockingPaneLayout>")
+                                         .arg(PaneId::Navigation)));
     EXPECT_EQ(manager->SaveStateToString(), second);
 }
 
@@ -747,7 +769,7 @@ TEST_F(DockingPanesTest, LayoutTextRecordsEachStateAndRoundTrips) {
 
 TEST_F(DockingPanesTest, EscapeInAListOpenedFromASlidOutPaneClosesOnlyTheList) {
     showWindow();
-    DockingPane* mail = manager->CreatePane(307, 200, 150, DockingPaneManager::Top, "邮箱", 300);
+    DockingPane* mail = manager->CreatePane(PaneId::Mail, 200, 150, DockingPaneManager::Top, "邮箱", 300);
     auto* content = new QWidget;
     auto* box = new QComboBox(content);
     box->addItems({"A", "B", "C"});

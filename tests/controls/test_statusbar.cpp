@@ -158,7 +158,7 @@ TEST_F(StatusBarTest, AProgressPaneShowsABarThatStaysWithinItsRange) {
     status->AddPane(StatusPaneId::Main)->setVisible(false);
     StatusBarPane* text = status->AddPane(StatusPaneId::BrowserStatusText);
     text->setWidth(500);
-    StatusBarPane* progress = status->AddProgressPane(261);
+    StatusBarPane* progress = status->AddProgressPane(StatusPaneId::BrowserProgress);
     progress->setWidth(150);
     progress->setVisible(false);
     showWindow();

@@ -1,4 +1,5 @@
 #include "core/QvError.h"
+#include "core/QvIds.h"
 #include "core/clsCommonData.h"
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
@@ -143,7 +144,8 @@ TEST_F(StoreTest, SectionsAreCreatedOnFirstAccessAppendedLastAndSaved) {
 
 TEST_F(StoreTest, SavesOfUnchangedDataWriteTheSameFileAndTheLayoutReplacesTheFirstChild) {
     modDataFile::WriteEncryptedFile(path("User.dat"), clsUserData::InitialDocument());
-    QString layout = "<DockingPaneLayout><Pane Id=\"400\"/></DockingPaneLayout>";
+    QString layout =
+        QStringLiteral("<DockingPaneLayout><Pane Id=\"%1\"/></DockingPaneLayout>").arg(PaneId::Navigation);
     clsUserData::SetDockingLayoutProvider([&] { return layout; });
     clsUserData user(path("User.dat"), nullptr);
     user.Save();
@@ -151,13 +153,15 @@ TEST_F(StoreTest, SavesOfUnchangedDataWriteTheSameFileAndTheLayoutReplacesTheFir
     user.Save();
     EXPECT_EQ(qvtest::readFile(path("User.dat")), first);
 
-    layout = "<DockingPaneLayout><Pane Id=\"410\"/></DockingPaneLayout>";
+    layout =
+        QStringLiteral("<DockingPaneLayout><Pane Id=\"%1\"/></DockingPaneLayout>").arg(PaneId::Entertainment);
     user.Save();
     clsUserData again(path("User.dat"), nullptr);
     XmlNode section = again.XMLNode.selectSingleNode("dockinglayout");
     ASSERT_FALSE(section.isNull());
     EXPECT_EQ(section.childNodes().length(), 1);
-    EXPECT_EQ(section.selectSingleNode("DockingPaneLayout/Pane/@Id").text(), "410");
+    EXPECT_EQ(section.selectSingleNode("DockingPaneLayout/Pane/@Id").text(),
+              QString::number(PaneId::Entertainment));
 }
 
 TEST_F(StoreTest, UserIdIsRequestedWhileEmptyAndOnlyANumberIsKept) {

@@ -64,16 +64,18 @@ TEST(NavigationTree, KeysRunOnAcrossLaterBuildsAndIconsFollowTheLevel) {
     EXPECT_EQ(keysOf(tree), QStringList({"Favroot", "L1", "L2"}));
     QTreeWidgetItem* root = tree->NodeByKey("Favroot");
     EXPECT_EQ(root->text(0), "我的网址");
-    EXPECT_EQ(TreeView::IconNumber(root), 196);
-    EXPECT_EQ(TreeView::IconNumber(tree->NodeByKey("L1")), 100) << "a top-level site without icon";
+    EXPECT_EQ(TreeView::IconNumber(root), clsNavigate::FavoritesRootIcon);
+    EXPECT_EQ(TreeView::IconNumber(tree->NodeByKey("L1")), modLinkTrees::TopLevelSiteIcon)
+        << "a top-level site without icon";
     QTreeWidgetItem* folder = tree->NodeByKey("L2");
-    EXPECT_EQ(TreeView::IconNumber(folder), 101);
+    EXPECT_EQ(TreeView::IconNumber(folder), modLinkTrees::FolderIcon);
 
     // The folder builds on its click; the separator used up L4.
     clickRow(tree, folder);
     EXPECT_EQ(keysOf(tree), QStringList({"Favroot", "L1", "L2", "L3", "L5"}));
     EXPECT_TRUE(folder->isExpanded());
-    EXPECT_EQ(TreeView::IconNumber(tree->NodeByKey("L3")), 800) << "the same site inside a folder";
+    EXPECT_EQ(TreeView::IconNumber(tree->NodeByKey("L3")), modLinkTrees::NestedSiteIcon)
+        << "the same site inside a folder";
     EXPECT_EQ(TreeView::IconNumber(tree->NodeByKey("L5")), 1201);
     EXPECT_EQ(modLinkTrees::TagElement(tree->NodeByKey("L3")).getAttribute("tip"), "Tip one");
 
@@ -139,13 +141,13 @@ TEST(NavigationTree, FavoritesRootListsFoldersFirstAndFoldersToggle) {
     QTreeWidgetItem* b = root->child(0);
     QTreeWidgetItem* a = root->child(1);
     EXPECT_EQ(b->text(0), "b");
-    EXPECT_EQ(TreeView::IconNumber(b), 801);
+    EXPECT_EQ(TreeView::IconNumber(b), modFavorites::FolderIcon);
     EXPECT_EQ(TreeView::Tag(b).toString(), fixture.favoritesFolder() + "/b");
     EXPECT_EQ(a->text(0), "a");
     // The shortcut's file is read once the nodes are shown, or at once when its address is asked.
     EXPECT_EQ(modFavorites::NodeAddress(a), "http://a.example/");
     EXPECT_EQ(TreeView::Tag(a).toString(), "http://a.example/");
-    EXPECT_EQ(TreeView::IconNumber(a), 800);
+    EXPECT_EQ(TreeView::IconNumber(a), modFavorites::SiteIcon);
     EXPECT_TRUE(TreeView::Key(a).startsWith('F'));
     EXPECT_NE(TreeView::Key(a), TreeView::Key(b));
 
@@ -155,10 +157,10 @@ TEST(NavigationTree, FavoritesRootListsFoldersFirstAndFoldersToggle) {
     EXPECT_EQ(b->child(0)->text(0), "inner");
     EXPECT_EQ(b->child(1)->text(0), "c");
     EXPECT_TRUE(b->isExpanded());
-    EXPECT_EQ(TreeView::IconNumber(b), 802);
+    EXPECT_EQ(TreeView::IconNumber(b), modFavorites::OpenFolderIcon);
     clickRow(tree, b);
     EXPECT_FALSE(b->isExpanded());
-    EXPECT_EQ(TreeView::IconNumber(b), 801);
+    EXPECT_EQ(TreeView::IconNumber(b), modFavorites::FolderIcon);
 
     // A folder with nothing in it stays a folder after it was opened: it never opens as a page.
     QTreeWidgetItem* inner = b->child(0);
@@ -222,13 +224,13 @@ TEST(EntertainmentTree, FoldersBuildOnClickAndAreRebuiltAfterClosing) {
     QTreeWidgetItem* music = tree->topLevelItem(0);
     QTreeWidgetItem* other = tree->topLevelItem(1);
     EXPECT_EQ(music->childCount(), 0) << "never built at load";
-    EXPECT_EQ(TreeView::IconNumber(music), 101);
-    EXPECT_EQ(TreeView::IconNumber(tree->topLevelItem(2)), 100);
+    EXPECT_EQ(TreeView::IconNumber(music), modLinkTrees::FolderIcon);
+    EXPECT_EQ(TreeView::IconNumber(tree->topLevelItem(2)), modLinkTrees::TopLevelSiteIcon);
     EXPECT_TRUE(TreeView::Key(music).isEmpty());
 
     clickRow(tree, music);
     ASSERT_EQ(music->childCount(), 2);
-    EXPECT_EQ(TreeView::IconNumber(music->child(0)), 800);
+    EXPECT_EQ(TreeView::IconNumber(music->child(0)), modLinkTrees::NestedSiteIcon);
     EXPECT_EQ(TreeView::IconNumber(music), 1202);
 
     // A double click closes the folder; the click that ends it does not build it again.

@@ -63,7 +63,8 @@ TEST(LibraryMenus, GroupsInOrderWithDefaultIconsAndBrokenLinksLeftOut) {
     EXPECT_EQ(library->Caption(), "选择音乐库");
     EXPECT_TRUE(library->BeginGroup());
     EXPECT_EQ(entries(library),
-              QStringList({"Tune|1203|http://tune.example/", "Plain|800|http://plain.example/"}));
+              QStringList({"Tune|1203|http://tune.example/",
+                           QStringLiteral("Plain|%1|http://plain.example/").arg(Cmd::FavoriteEntry)}));
     EXPECT_TRUE(modInitial::gDevLog->join('\n').contains("AddLibraryMenu"));
 
     frmPaneWebPage video;
@@ -76,7 +77,8 @@ TEST(LibraryMenus, GroupsInOrderWithDefaultIconsAndBrokenLinksLeftOut) {
     EXPECT_EQ(captions, QStringList({"视频门户", "电影", "电视", "综艺", "体育", "动漫", "直播"}));
     CommandBarControl* live = video.toolBar()->Item(video.toolBar()->Count() - 1);
     EXPECT_EQ(live->Caption(), "直播");
-    EXPECT_EQ(entries(live), QStringList({"Live|800|http://live.example/"}));
+    EXPECT_EQ(entries(live),
+              QStringList({QStringLiteral("Live|%1|http://live.example/").arg(Cmd::FavoriteEntry)}));
 
     EXPECT_EQ(modPaneCommandbars::StockPageAddress(catalogue), "http://quotes.example/");
     EXPECT_TRUE(modPaneCommandbars::StockPageAddress(nullptr).startsWith("https://"));

@@ -23,7 +23,11 @@ TEST_F(NotesTest, AnEmptySectionStartsAtOneAndListsAnOpenNoteByItsTime) {
     EXPECT_EQ(button->Id(), Cmd::NoteAdd);
     EXPECT_EQ(button->Caption(), "便签");
     EXPECT_EQ(button->type(), CommandBarControl::SplitButtonPopup);
-    EXPECT_EQ(describe(openDropDown()), "334:显示所有便签-off; 339:删除所有便签-off; 333:隐藏所有便签-off|");
+    EXPECT_EQ(describe(openDropDown()),
+              QStringLiteral("%1:显示所有便签-off; %2:删除所有便签-off; %3:隐藏所有便签-off|")
+                  .arg(Cmd::NoteShowAll)
+                  .arg(Cmd::NoteDeleteAll)
+                  .arg(Cmd::NoteHideAll));
 
     // From the keyboard: Tab reaches the button, Down opens its list.
     EXPECT_EQ(button->toolButton()->focusPolicy(), Qt::TabFocus);
@@ -39,7 +43,7 @@ TEST_F(NotesTest, AnEmptySectionStartsAtOneAndListsAnOpenNoteByItsTime) {
     QTest::keyClick(button->toolButton(), Qt::Key_Down);
     EXPECT_EVENTUALLY(listOpened);
 
-    // The button part: a new note, saved, open, listed as open (337) under its time.
+    // The button part: a new note, saved, open, listed as open (Cmd::NoteHide) under its time.
     button->Execute();
     ASSERT_EQ(ids(), QStringList{"1"});
     clsPostNote* note = notes->GetPostNote("1");
@@ -50,14 +54,24 @@ TEST_F(NotesTest, AnEmptySectionStartsAtOneAndListsAnOpenNoteByItsTime) {
     note->FormHandle->txt_Note()->setPlainText("王先生 <回电>");
     const QString time = note->CreateTime();
     EXPECT_EQ(describe(openDropDown()),
-              "334:显示所有便签-off; 339:删除所有便签; 333:隐藏所有便签|; 337:   " + time + "=1");
+              QStringLiteral("%1:显示所有便签-off; %2:删除所有便签; %3:隐藏所有便签|; %4:   ")
+                      .arg(Cmd::NoteShowAll)
+                      .arg(Cmd::NoteDeleteAll)
+                      .arg(Cmd::NoteHideAll)
+                      .arg(Cmd::NoteHide) +
+                  time + "=1");
     EXPECT_EQ(openDropDown()->Item(3)->DescriptionText(), "王先生 <回电>");
 
-    // Its entry hides it; then it is listed as hidden (338) and its entry shows it again.
+    // Its entry hides it; then it is listed as hidden (Cmd::NoteShow) and its entry shows it again.
     openDropDown()->Item(3)->Execute();
     EXPECT_FALSE(note->FormHandle);
     EXPECT_EQ(describe(openDropDown()),
-              "334:显示所有便签; 339:删除所有便签; 333:隐藏所有便签-off|; 338:   " + time + "=1");
+              QStringLiteral("%1:显示所有便签; %2:删除所有便签; %3:隐藏所有便签-off|; %4:   ")
+                      .arg(Cmd::NoteShowAll)
+                      .arg(Cmd::NoteDeleteAll)
+                      .arg(Cmd::NoteHideAll)
+                      .arg(Cmd::NoteShow) +
+                  time + "=1");
     openDropDown()->Item(3)->Execute();
     EXPECT_TRUE(note->FormHandle);
 }

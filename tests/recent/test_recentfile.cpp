@@ -1,6 +1,7 @@
 #include "controls/IconStore.h"
 #include "controls/TaskDialog.h"
 #include "core/QvError.h"
+#include "core/QvIds.h"
 #include "recent/clsExtCollection.h"
 #include "recent/clsRecentFile.h"
 
@@ -36,7 +37,7 @@ protected:
     IconStore icons;
     clsRecentFile store;
     QStringList asked;
-    int answer = 106;
+    int answer = Answer::Yes;
 };
 
 } // namespace
@@ -169,12 +170,12 @@ TEST_F(RecentFileTest, DeletingRecordsRemovesOnlyTheirShortcutsAndEntries) {
     const XmlNodeList chosen = store.getRecentFilesBetween(yesterday, yesterday);
     EXPECT_EQ(chosen.length(), 3);
 
-    answer = 102;
+    answer = Answer::Cancel;
     store.deleteRecentRecords(chosen, "昨天所有的文件记录");
     EXPECT_EQ(asked, QStringList{"昨天所有的文件记录"});
     EXPECT_TRUE(QFile::exists(y1) && QFile::exists(y2) && QFile::exists(same));
 
-    answer = 106;
+    answer = Answer::Yes;
     store.deleteRecentRecords(chosen, "昨天所有的文件记录");
     EXPECT_FALSE(QFile::exists(y1));
     EXPECT_FALSE(QFile::exists(y2));

@@ -82,7 +82,7 @@ protected:
     RecordingShell shell;
     QStringList asked;
     QStringList messages;
-    int answer = 106;
+    int answer = Answer::Yes;
 };
 
 } // namespace
@@ -135,15 +135,15 @@ TEST_F(RecentMenuTest, DropDownShowsNewestDocumentsCountsAndDeleteMenu) {
     for (Control* c : erase->Controls())
         items.append({c->Id(), c->Caption()});
     EXPECT_EQ(items, (QList<std::pair<int, QString>>{{0, " 时间"},
-                                                     {516, "今天"},
-                                                     {517, "昨天"},
-                                                     {518, "特定时间"},
+                                                     {Cmd::RecentDeleteToday, "今天"},
+                                                     {Cmd::RecentDeleteYesterday, "昨天"},
+                                                     {Cmd::RecentDeletePeriod, "特定时间"},
                                                      {0, " 类型"},
-                                                     {520, "所有图片"},
-                                                     {521, "特定类型"},
-                                                     {523, "所有文件"},
-                                                     {524, "所有文件夹"},
-                                                     {525, "全部删除"}}));
+                                                     {Cmd::RecentDeleteImages, "所有图片"},
+                                                     {Cmd::RecentDeleteTypeMenu, "特定类型"},
+                                                     {Cmd::RecentDeleteFiles, "所有文件"},
+                                                     {Cmd::RecentDeleteFolders, "所有文件夹"},
+                                                     {Cmd::RecentDeleteAll, "全部删除"}}));
     EXPECT_EQ(erase->Item(0)->type(), Control::Label);
     EXPECT_TRUE(erase->Find(Cmd::RecentDeleteFiles)->BeginGroup());
 
@@ -173,7 +173,8 @@ TEST_F(RecentMenuTest, DropDownShowsNewestDocumentsCountsAndDeleteMenu) {
 TEST_F(RecentMenuTest, AnEmptyRecentFolderGivesNoDocumentsAndDisabledCounts) {
     open(dropDown());
     EXPECT_TRUE(documents(dropDown()).isEmpty());
-    for (int id : {501, 502, 503, 506, 507, 508, 509, 510, 511}) {
+    for (int id : {Cmd::RecentToday, Cmd::RecentWeek, Cmd::RecentAll, Cmd::RecentWord, Cmd::RecentSheet,
+                   Cmd::RecentSlides, Cmd::RecentPdf, Cmd::RecentImages, Cmd::RecentFolders}) {
         Control* sub = dropDown()->Find(id);
         ASSERT_NE(sub, nullptr) << id;
         EXPECT_TRUE(sub->Caption().endsWith("(0)")) << sub->Caption().toStdString();
@@ -203,10 +204,10 @@ TEST_F(RecentMenuTest, DocumentEntriesOpenAndTheirContextMenuRemovesTheShortcut)
     context->Find(Cmd::RecentOpenFolder)->Execute();
     EXPECT_EQ(shell.shown, QStringList{document});
 
-    answer = 102;
+    answer = Answer::Cancel;
     context->Find(Cmd::RecentRemove)->Execute();
     EXPECT_TRUE(QFile::exists(shortcut));
-    answer = 106;
+    answer = Answer::Yes;
     context->Find(Cmd::RecentRemove)->Execute();
     EXPECT_EQ(asked, QStringList({"plan.doc", "plan.doc"}));
     EXPECT_FALSE(QFile::exists(shortcut));
@@ -262,7 +263,7 @@ TEST_F(RecentMenuTest, DeletingByDateAndByTypeRemovesTheChosenShortcuts) {
         dialog->dtpStart()->setDate(earlier);
         dialog->cmdOK()->click();
     });
-    answer = 102;
+    answer = Answer::Cancel;
     execute(Cmd::RecentDeletePeriod);
     EXPECT_EQ(asked.last(), QLocale::system().toString(earlier, QLocale::ShortFormat) + "的文件记录");
     ModalDriver period;
@@ -278,7 +279,7 @@ TEST_F(RecentMenuTest, DeletingByDateAndByTypeRemovesTheChosenShortcuts) {
                                 "之间的文件记录");
     EXPECT_TRUE(QFile::exists(t2)) << "answered no";
 
-    answer = 106;
+    answer = Answer::Yes;
     execute(Cmd::RecentDeleteAll);
     EXPECT_EQ(asked.last(), "所有文件和文件夹记录");
     EXPECT_FALSE(QFile::exists(t1) || QFile::exists(t2) || QFile::exists(f1));

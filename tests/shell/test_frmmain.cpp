@@ -5,6 +5,7 @@
 #include "controls/StatusBar.h"
 #include "controls/TabbedWorkspace.h"
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
@@ -113,49 +114,50 @@ TEST_F(MainWindowTest, EveryCommandOfTheWindowHasItsCaptionPlaceAndIcon) {
         popups << c->Caption();
     EXPECT_EQ(popups, QStringList({"打开", "窗口视图", "帮助", "我要提意见！"}));
 
-    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "打开"));
-    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 197), "新网页", "工具"));
-    EXPECT_TRUE(sitsIn(places(bars, 102), "退出", "打开"));
-    EXPECT_TRUE(sitsIn(places(bars, 103), "恢复默认版面", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 122), "横向平铺", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 123), "纵向屏幕", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 121), "层叠", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 35000), "窗体列表", "窗口视图"));
-    EXPECT_TRUE(sitsIn(places(bars, 104), "检查更新", "帮助"));
-    EXPECT_TRUE(sitsIn(places(bars, 105), "关于本软件", "帮助"));
-    EXPECT_TRUE(sitsIn(places(bars, 106), "超级搜索", "工具"));
-    EXPECT_TRUE(sitsIn(places(bars, 850), "我的文档", "工具"));
-    EXPECT_TRUE(places(bars, 160).isEmpty()) << "the debug bar exists in developer mode only";
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::NewPage), "新网页", "打开"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::NewPage), "新网页", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::NewPage), "新网页", "工具"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::Exit), "退出", "打开"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::DefaultLayout), "恢复默认版面", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::TileHorizontal), "横向平铺", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::TileVertical), "纵向屏幕", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::Cascade), "层叠", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::WindowList), "窗体列表", "窗口视图"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::CheckUpdate), "检查更新", "帮助"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::About), "关于本软件", "帮助"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::SuperSearch), "超级搜索", "工具"));
+    EXPECT_TRUE(sitsIn(places(bars, Cmd::SpecialFolder), "我的文档", "工具"));
+    EXPECT_TRUE(places(bars, Cmd::FocusLabel).isEmpty()) << "the debug bar exists in developer mode only";
 
     // Order and groups inside the popups.
     CommandBar* view = bars->ActiveMenuBar()->Item(1)->CommandBar();
     QList<int> ids;
     for (CommandBarControl* c : view->Controls())
         ids << c->Id();
-    EXPECT_EQ(ids, QList<int>({103, 197, 122, 123, 121, 35000}));
+    EXPECT_EQ(ids, QList<int>({Cmd::DefaultLayout, Cmd::NewPage, Cmd::TileHorizontal, Cmd::TileVertical,
+                               Cmd::Cascade, Cmd::WindowList}));
     EXPECT_TRUE(view->Item(1)->BeginGroup());
     CommandBar* openMenu = bars->ActiveMenuBar()->Item(0)->CommandBar();
     EXPECT_EQ(openMenu->Item(0)->TooltipText(), "打开一个空白的网页");
     EXPECT_TRUE(openMenu->Item(1)->BeginGroup());
     EXPECT_TRUE(bars->ActiveMenuBar()->Item(2)->CommandBar()->Item(0)->BeginGroup());
 
-    CommandBarControl* feedback = bars->ActiveMenuBar()->Find(152);
+    CommandBarControl* feedback = bars->ActiveMenuBar()->Find(Cmd::Feedback);
     ASSERT_NE(feedback, nullptr);
     EXPECT_EQ(feedback->IconId(), 410);
     EXPECT_EQ(feedback->TooltipText(), "给我们写信");
     EXPECT_TRUE(feedback->RightAligned());
 
     CommandBarControl* super = w->superSearchButton();
-    EXPECT_EQ(super->IconId(), 1080);
+    EXPECT_EQ(super->IconId(), SearchIcon::SuperSearch);
     EXPECT_EQ(super->TooltipText(), "超强的搜索功能, 搜索各种资讯");
     EXPECT_EQ(super->style(), CommandBarControl::StyleIconAndCaption);
-    CommandBarControl* newPage = w->toolBarTools()->Find(197);
-    EXPECT_EQ(newPage->IconId(), 197) << "a control without its own icon shows the icon of its id";
+    CommandBarControl* newPage = w->toolBarTools()->Find(Cmd::NewPage);
+    EXPECT_EQ(newPage->IconId(), Cmd::NewPage) << "a control without its own icon shows the icon of its id";
     EXPECT_FALSE(newPage->action()->icon().isNull());
 
     // "我的文档" and the special folders of its drop-down, each with an icon.
-    CommandBarControl* docs = w->toolBarTools()->Find(850);
+    CommandBarControl* docs = w->toolBarTools()->Find(Cmd::SpecialFolder);
     EXPECT_EQ(docs->type(), CommandBarControl::SplitButtonPopup);
     EXPECT_EQ(docs->Parameter(), "5");
     QStringList entries;
@@ -171,25 +173,25 @@ TEST_F(MainWindowTest, EveryCommandOfTheWindowHasItsCaptionPlaceAndIcon) {
 TEST_F(MainWindowTest, StatusBarHasThreePanesOrFourInDeveloperMode) {
     frmMain* w = open(false);
     StatusBar* status = w->commandBars()->statusBar();
-    EXPECT_EQ(status->VisiblePaneCount(), 3 - 1) << "pane 100 is hidden";
+    EXPECT_EQ(status->VisiblePaneCount(), 3 - 1) << "the main pane is hidden";
     EXPECT_EQ(status->Panes().size(), 3);
-    EXPECT_EQ(status->FindPane(111)->Text(), "欢迎使用Quorvel");
+    EXPECT_EQ(status->FindPane(StatusPaneId::Welcome)->Text(), "欢迎使用Quorvel");
     EXPECT_EQ(
-        status->FindPane(116)->Text(),
+        status->FindPane(StatusPaneId::Version)->Text(),
         QStringLiteral("当前版本:V%1.%2").arg(modInitial::VersionMajor()).arg(modInitial::VersionMinor()));
-    EXPECT_EQ(status->FindPane(114), nullptr);
+    EXPECT_EQ(status->FindPane(StatusPaneId::DevelopLog), nullptr);
     window.reset();
 
     w = open(true);
     status = w->commandBars()->statusBar();
     ASSERT_EQ(status->Panes().size(), 4);
-    StatusBarPane* log = status->FindPane(114);
+    StatusBarPane* log = status->FindPane(StatusPaneId::DevelopLog);
     ASSERT_NE(log, nullptr);
     EXPECT_TRUE(log->Clickable());
     EXPECT_EQ(log->Width(), 300);
     EXPECT_EQ(modInitial::gDevLogPane.data(), log->widget());
     EXPECT_NE(w->toolBarDebug(), nullptr);
-    EXPECT_EQ(w->toolBarDebug()->Find(160)->type(), CommandBarControl::Label);
+    EXPECT_EQ(w->toolBarDebug()->Find(Cmd::FocusLabel)->type(), CommandBarControl::Label);
 }
 
 TEST_F(MainWindowTest, PanesAreCreatedInOrderAndArrangedByDefault) {
@@ -204,35 +206,38 @@ TEST_F(MainWindowTest, PanesAreCreatedInOrderAndArrangedByDefault) {
     QList<int> ids;
     for (DockingPane* p : panes->Panes())
         ids << p->Id();
-    EXPECT_EQ(ids, QList<int>({410, 400, 430, 450, 440, 307, 420, 460, 456}));
-    EXPECT_EQ(panes->FindPane(400)->Title(), "导航");
-    EXPECT_EQ(panes->FindPane(460)->Title(), "社区");
-    EXPECT_EQ(panes->FindPane(456)->IconId(), 1083);
-    EXPECT_EQ(w->dockWidgetArea(panes->FindPane(400)->dockWidget()), Qt::LeftDockWidgetArea);
+    EXPECT_EQ(ids,
+              QList<int>({PaneId::Entertainment, PaneId::Navigation, PaneId::Music, PaneId::Movie,
+                          PaneId::Novel, PaneId::Mail, PaneId::Search, PaneId::Community, PaneId::Stock}));
+    EXPECT_EQ(panes->FindPane(PaneId::Navigation)->Title(), "导航");
+    EXPECT_EQ(panes->FindPane(PaneId::Community)->Title(), "社区");
+    EXPECT_EQ(panes->FindPane(PaneId::Stock)->IconId(), 1083);
+    EXPECT_EQ(w->dockWidgetArea(panes->FindPane(PaneId::Navigation)->dockWidget()), Qt::LeftDockWidgetArea);
     // An auto-hidden pane is out of the window's dock layout; its tab shows its side.
-    ASSERT_NE(panes->FindPane(307)->tab(), nullptr);
-    EXPECT_EQ(panes->FindPane(307)->tab()->area(), Qt::TopDockWidgetArea);
+    ASSERT_NE(panes->FindPane(PaneId::Mail)->tab(), nullptr);
+    EXPECT_EQ(panes->FindPane(PaneId::Mail)->tab()->area(), Qt::TopDockWidgetArea);
 
     // Entertainment and navigation share one frame, navigation in front; the top panes are hidden.
-    EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(400)->dockWidget())
-                    .contains(panes->FindPane(410)->dockWidget()));
-    EXPECT_FALSE(panes->FindPane(400)->IsHidden());
-    for (int id : {430, 450, 440, 307, 420, 460, 456})
+    EXPECT_TRUE(w->tabifiedDockWidgets(panes->FindPane(PaneId::Navigation)->dockWidget())
+                    .contains(panes->FindPane(PaneId::Entertainment)->dockWidget()));
+    EXPECT_FALSE(panes->FindPane(PaneId::Navigation)->IsHidden());
+    for (int id : {PaneId::Music, PaneId::Movie, PaneId::Novel, PaneId::Mail, PaneId::Search,
+                   PaneId::Community, PaneId::Stock})
         EXPECT_TRUE(panes->FindPane(id)->IsHidden()) << id;
-    EXPECT_TRUE(attached.contains(400));
-    EXPECT_FALSE(attached.contains(307)) << "hidden panes get their window when first shown";
+    EXPECT_TRUE(attached.contains(PaneId::Navigation));
+    EXPECT_FALSE(attached.contains(PaneId::Mail)) << "hidden panes get their window when first shown";
 
-    // The default arrangement comes back with command 103.
-    panes->ShowPane(307);
+    // The default arrangement comes back with "恢复默认版面".
+    panes->ShowPane(PaneId::Mail);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(attached.contains(307));
-    w->commandBars()->FindControl(103)->Execute();
-    EXPECT_TRUE(panes->FindPane(307)->IsHidden());
+    EXPECT_TRUE(attached.contains(PaneId::Mail));
+    w->commandBars()->FindControl(Cmd::DefaultLayout)->Execute();
+    EXPECT_TRUE(panes->FindPane(PaneId::Mail)->IsHidden());
 }
 
 TEST_F(MainWindowTest, ClosingASidePaneOnlyHidesItAndItComesBackWithItsContent) {
     frmMain* w = open();
-    DockingPane* nav = w->dockingPanes()->FindPane(400);
+    DockingPane* nav = w->dockingPanes()->FindPane(PaneId::Navigation);
     QWidget* content = nav->Handle();
     ASSERT_NE(content, nullptr);
     content->setProperty("marker", 42);
@@ -240,8 +245,8 @@ TEST_F(MainWindowTest, ClosingASidePaneOnlyHidesItAndItComesBackWithItsContent) 
     QCoreApplication::processEvents();
     EXPECT_FALSE(nav->IsClosed());
     EXPECT_TRUE(nav->IsHidden());
-    EXPECT_EQ(w->dockingPanes()->FindPane(400), nav);
-    w->dockingPanes()->ShowPane(400);
+    EXPECT_EQ(w->dockingPanes()->FindPane(PaneId::Navigation), nav);
+    w->dockingPanes()->ShowPane(PaneId::Navigation);
     QCoreApplication::processEvents();
     EXPECT_EQ(nav->Handle(), content);
     EXPECT_EQ(nav->Handle()->property("marker").toInt(), 42);
@@ -250,40 +255,40 @@ TEST_F(MainWindowTest, ClosingASidePaneOnlyHidesItAndItComesBackWithItsContent) 
 TEST_F(MainWindowTest, SuperSearchTogglesTheAdvancedPaneAndItsCheckMark) {
     frmMain* w = open();
     CommandBarControl* button = w->superSearchButton();
-    EXPECT_EQ(w->dockingPanes()->FindPane(421), nullptr);
+    EXPECT_EQ(w->dockingPanes()->FindPane(PaneId::AdvancedSearch), nullptr);
     button->Execute();
     QCoreApplication::processEvents();
-    DockingPane* pane = w->dockingPanes()->FindPane(421);
+    DockingPane* pane = w->dockingPanes()->FindPane(PaneId::AdvancedSearch);
     ASSERT_NE(pane, nullptr);
     EXPECT_FALSE(pane->IsHidden());
     EXPECT_EQ(w->dockWidgetArea(pane->dockWidget()), Qt::TopDockWidgetArea);
     EXPECT_TRUE(button->Checked());
     button->Execute();
     QCoreApplication::processEvents();
-    EXPECT_EQ(w->dockingPanes()->FindPane(421), nullptr);
+    EXPECT_EQ(w->dockingPanes()->FindPane(PaneId::AdvancedSearch), nullptr);
     EXPECT_FALSE(button->Checked());
     // And once more: it opens again.
     button->Execute();
-    EXPECT_NE(w->dockingPanes()->FindPane(421), nullptr);
+    EXPECT_NE(w->dockingPanes()->FindPane(PaneId::AdvancedSearch), nullptr);
     EXPECT_TRUE(button->Checked());
 }
 
 TEST_F(MainWindowTest, CommandsReachTheirHandlers) {
     QList<int> ran;
-    frmMain::extensions().commands[197] = [&](CommandBarControl*) { ran << 197; };
-    frmMain::extensions().commands[104] = [&](CommandBarControl*) { ran << 104; };
+    frmMain::extensions().commands[Cmd::NewPage] = [&](CommandBarControl*) { ran << Cmd::NewPage; };
+    frmMain::extensions().commands[Cmd::CheckUpdate] = [&](CommandBarControl*) { ran << Cmd::CheckUpdate; };
     frmMain* w = open();
-    w->toolBarTools()->Find(197)->Execute();
-    w->commandBars()->FindControl(104)->Execute();
-    EXPECT_EQ(ran, QList<int>({197, 104}));
+    w->toolBarTools()->Find(Cmd::NewPage)->Execute();
+    w->commandBars()->FindControl(Cmd::CheckUpdate)->Execute();
+    EXPECT_EQ(ran, QList<int>({Cmd::NewPage, Cmd::CheckUpdate}));
 
     modInitial::gInquiryQQ = "http://qq.example/ask";
-    w->commandBars()->FindControl(152)->Execute();
+    w->commandBars()->FindControl(Cmd::Feedback)->Execute();
     EXPECT_TRUE(shell.opened.last().startsWith("mailto:")) << shell.opened.join(',').toStdString();
 
     // The drop-down entries open their special folder.
     const int before = int(shell.opened.size());
-    w->toolBarTools()->Find(850)->CommandBar()->Item(6)->Execute(); // "回收站"
+    w->toolBarTools()->Find(Cmd::SpecialFolder)->CommandBar()->Item(6)->Execute(); // "回收站"
     EXPECT_GT(shell.opened.size(), before);
     EXPECT_TRUE(shell.opened.last().contains("trash", Qt::CaseInsensitive))
         << shell.opened.last().toStdString();
@@ -295,7 +300,7 @@ TEST_F(MainWindowTest, CommandsReachTheirHandlers) {
     b->setWindowTitle("B");
     w->workspace()->AddWindow(a);
     w->workspace()->AddWindow(b);
-    CommandBar* list = w->commandBars()->FindControl(35000)->CommandBar();
+    CommandBar* list = w->commandBars()->FindControl(Cmd::WindowList)->CommandBar();
     emit w->commandBars()->InitCommandsPopup(list);
     ASSERT_EQ(list->Count(), 2);
     EXPECT_EQ(list->Item(0)->Caption(), "&1 A");
@@ -305,7 +310,7 @@ TEST_F(MainWindowTest, CommandsReachTheirHandlers) {
 
 TEST_F(MainWindowTest, RescanRefillsTheBarWithTheFoundPrograms) {
     bool scanned = false;
-    frmMain::extensions().commands[700] = [&](CommandBarControl*) {
+    frmMain::extensions().commands[Cmd::RescanSoftware] = [&](CommandBarControl*) {
         scanned = true;
         modInitial::gData->UserData()->LocalSoftUpdateByXMLString(
             "<localsofts><localsoft lsid=\"sh\" caption=\"Shell\" file=\"/bin/sh\" tip=\"the shell\"/>"
@@ -313,12 +318,12 @@ TEST_F(MainWindowTest, RescanRefillsTheBarWithTheFoundPrograms) {
     };
     frmMain* w = open();
     CommandBar* bar = w->toolBarLocal();
-    bar->Add(CommandBarControl::Button, 700, "扫描");
-    bar->Find(700)->Execute();
+    bar->Add(CommandBarControl::Button, Cmd::RescanSoftware, "扫描");
+    bar->Find(Cmd::RescanSoftware)->Execute();
     QCoreApplication::processEvents();
     EXPECT_TRUE(scanned);
     ASSERT_EQ(bar->Count(), 2);
-    EXPECT_EQ(bar->Item(0)->Id(), 701);
+    EXPECT_EQ(bar->Item(0)->Id(), Cmd::OpenProgram);
     EXPECT_EQ(bar->Item(0)->Caption(), "Shell");
     EXPECT_EQ(bar->Item(0)->Parameter(), "/bin/sh");
     EXPECT_EQ(bar->Item(0)->TooltipText(), "the shell");
@@ -333,7 +338,7 @@ TEST_F(MainWindowTest, ACloseFromTheFrameAsksAndNoKeepsTheWindowOpen) {
     QStringList asked;
     TaskDialog::SetAnswerer([&](const TaskDialog& d) -> std::optional<int> {
         asked << d.MainInstructionText;
-        return 107;
+        return Answer::No;
     });
     const QByteArray before = qvtest::readFile(dir.filePath("Data/User.dat"));
     closeFromFrame();
@@ -346,14 +351,14 @@ TEST_F(MainWindowTest, ACloseFromTheFrameAsksAndNoKeepsTheWindowOpen) {
     asked.clear();
     TaskDialog::SetAnswerer([&](const TaskDialog& d) -> std::optional<int> {
         asked << d.MainInstructionText;
-        return 106;
+        return Answer::Yes;
     });
     closeFromFrame();
     EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(modInitial::gData, nullptr) << "the unload released the hub";
     const QString saved = modDataFile::ReadEncryptedFile(dir.filePath("Data/User.dat"));
     EXPECT_TRUE(saved.contains("<dockinglayout><DockingPaneLayout")) << saved.toStdString();
-    EXPECT_TRUE(saved.contains("Id=\"400\""));
+    EXPECT_TRUE(saved.contains(QStringLiteral("Id=\"%1\"").arg(PaneId::Navigation)));
 }
 
 TEST_F(MainWindowTest, TheProgramsOwnCloseDoesNotAsk) {
@@ -361,7 +366,7 @@ TEST_F(MainWindowTest, TheProgramsOwnCloseDoesNotAsk) {
     bool asked = false;
     TaskDialog::SetAnswerer([&](const TaskDialog&) -> std::optional<int> {
         asked = true;
-        return 107;
+        return Answer::No;
     });
     w->close();
     EXPECT_FALSE(asked);
@@ -371,7 +376,7 @@ TEST_F(MainWindowTest, TheProgramsOwnCloseDoesNotAsk) {
 
 TEST_F(MainWindowTest, DoubleClickOnTheFreeTabRowOpensANewPage) {
     int newPages = 0;
-    frmMain::extensions().commands[197] = [&](CommandBarControl*) { ++newPages; };
+    frmMain::extensions().commands[Cmd::NewPage] = [&](CommandBarControl*) { ++newPages; };
     frmMain* w = open();
     emit w->workspace()->EmptyTabAreaDoubleClicked();
     EXPECT_EQ(newPages, 1);

@@ -77,7 +77,7 @@ TEST(LinksWiring, PanesGetTheirWindowsMenusAndPagesAndLinksOpenByCommand) {
     panes->ShowPane(PaneId::Entertainment);
     EXPECT_NE(qobject_cast<frmEnt*>(window->paneContent(PaneId::Entertainment)), nullptr);
 
-    // Command 580 opens the link its parameter names; an unknown id opens nothing and says so.
+    // Cmd::OpenLink opens the link its parameter names; an unknown id opens nothing and says so.
     QStringList messages;
     SetPlainMessageHandler([&](const QString& text, const QString&) { messages << text; });
     QList<frmBrowser*> created;

@@ -166,7 +166,7 @@ TEST_F(MainPanesTest, EachTopPaneOpensFromItsTabOverAWebPageAndClosesAgain) {
     }
     EXPECT_EQ(topStrip()->tabs(), tabs);
 
-    // Command 103 leaves them all on the strip, however they were left.
+    // "恢复默认版面" leaves them all on the strip, however they were left.
     paneOfTab(tabs[3])->Select();
     QTest::mouseClick(tabs[0], Qt::LeftButton);
     w->ExecuteCommand(w->commandBars()->FindControl(Cmd::DefaultLayout));
@@ -262,10 +262,11 @@ TEST_F(MainPanesTest, SuperSearchAndTheDefaultArrangementWorkWithPanesOnTheStrip
     QTest::mouseClick(advanced->caption()->closeButton(), Qt::LeftButton);
     EXPECT_EQ(panes->FindPane(PaneId::AdvancedSearch), nullptr);
     EXPECT_FALSE(button->Checked());
-    EXPECT_TRUE(
-        panes->SaveStateToString().contains("Id=\"421\" Title=\"超级搜索\" Side=\"top\" State=\"closed\""));
+    EXPECT_TRUE(panes->SaveStateToString().contains(
+        QStringLiteral("Id=\"%1\" Title=\"超级搜索\" Side=\"top\" State=\"closed\"")
+            .arg(PaneId::AdvancedSearch)));
 
-    // The navigation group's close button sends both to the left strip; command 103 docks them
+    // The navigation group's close button sends both to the left strip; "恢复默认版面" docks them
     // again, navigation in front.
     DockingPane* nav = panes->FindPane(PaneId::Navigation);
     DockingPane* ent = panes->FindPane(PaneId::Entertainment);

@@ -44,7 +44,7 @@ TEST(RecentMenuWiring, TheToolbarCarriesTheMenuAndTheWindowRunsItsCommands) {
     QStringList asked;
     TaskDialog::SetAnswerer([&](const TaskDialog& d) -> std::optional<int> {
         asked << d.ContentText;
-        return 106;
+        return Answer::Yes;
     });
     frmMain::extensions() = frmMain::Extensions();
     modSubsystems::Install();

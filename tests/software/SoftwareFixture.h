@@ -2,6 +2,7 @@
 #include "controls/CommandBars.h"
 #include "controls/IconStore.h"
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 #include "core/clsCommonData.h"
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
@@ -77,6 +78,10 @@ protected:
             out << QString("%1%2:%3").arg(c->BeginGroup() ? "|" : "").arg(c->Id()).arg(c->Caption());
         return out;
     }
+    // An entry as open() lists it.
+    static QString entry(int id, const QString& caption, bool beginsGroup = false) {
+        return QString("%1%2:%3").arg(beginsGroup ? "|" : "").arg(id).arg(caption);
+    }
     // Whether the entry shows, from the store, the desktop's own icon of `path`.
     bool showsIconOf(CommandBarControl* entry, const QString& path) {
         return icons.contains(entry->IconId()) && !entry->action()->icon().isNull() &&
@@ -94,5 +99,5 @@ protected:
     CommandBar* toolbar = nullptr;
     clsLocalSoftware* software = nullptr;
     QStringList messages, questions;
-    int answer = 102;
+    int answer = Answer::Cancel;
 };

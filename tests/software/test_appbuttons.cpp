@@ -18,12 +18,15 @@ TEST_F(SoftwareFixture, TheDropDownsListLabelsFoundProgramsAndLinksInLayoutOrder
         EXPECT_EQ(c->toolButton()->focusPolicy(), Qt::TabFocus);
         EXPECT_EQ(c->toolButton()->accessibleName(), c->Caption());
     }
-    EXPECT_EQ(bar, QStringList({"602:我的软件:1104", "601:办公:1240", "601:工具:1247"}));
+    EXPECT_EQ(bar, QStringList({QString("%1:我的软件:1104").arg(Cmd::MySoftware),
+                                QString("%1:办公:1240").arg(Cmd::AppButton),
+                                QString("%1:工具:1247").arg(Cmd::AppButton)}));
 
     // The leading separator waits past the missing program and the web link for the program;
     // the link missing from the catalogue and the popbtn leave no entry.
     CommandBarControl* office = toolbar->Item(1);
-    const QStringList expected = {"580:Docs", "|701:Writer", "0:在线", "580:Sheets", "|0:结束"};
+    const QStringList expected = {entry(Cmd::OpenLink, "Docs"), entry(Cmd::OpenProgram, "Writer", true),
+                                  entry(0, "在线"), entry(Cmd::OpenLink, "Sheets"), entry(0, "结束", true)};
     EXPECT_EQ(open(office), expected);
     CommandBar* popup = office->CommandBar();
     EXPECT_EQ(popup->Item(0)->Parameter(), "100");
@@ -59,11 +62,12 @@ TEST_F(SoftwareFixture, TheDropDownsListLabelsFoundProgramsAndLinksInLayoutOrder
 
 TEST_F(SoftwareFixture, AUserWhoNeverScannedIsScannedOnceWhenAnApplicationListFirstOpens) {
     start("<customsapp/>");
-    EXPECT_EQ(open(toolbar->Item(1)).filter("701:"), QStringList({"|701:Writer"}));
+    const QString program = entry(Cmd::OpenProgram, "");
+    EXPECT_EQ(open(toolbar->Item(1)).filter(program), QStringList({entry(Cmd::OpenProgram, "Writer", true)}));
     // Once only: a list emptied since stays empty until the scan command runs; an unknown link
     // id is reported when opened.
     user->LocalSoftsXMLNode().removeChild(user->LocalSoftsXMLNode().firstChild());
-    EXPECT_EQ(open(toolbar->Item(1)).filter("701:"), QStringList());
+    EXPECT_EQ(open(toolbar->Item(1)).filter(program), QStringList());
     software->OpenWebLink("999");
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("999")) << messages[0].toStdString();

@@ -80,7 +80,9 @@ TEST_F(CustomAppsTest, AnAddedApplicationIsStoredAndListedWithItsIconBeforeAddSo
     EXPECT_EQ(f->lvw_CustomApp->currentRow(), 1) << "the saved entry stays the current one";
 
     // "我的软件" shows it at once, with the file's icon, before "添加软件".
-    EXPECT_EQ(open(toolbar->Item(0)), QStringList({"701:Calc", "701:My \"Writer\" & <co>", "|603:添加软件"}));
+    EXPECT_EQ(open(toolbar->Item(0)),
+              QStringList({entry(Cmd::OpenProgram, "Calc"), entry(Cmd::OpenProgram, "My \"Writer\" & <co>"),
+                           entry(Cmd::AddSoftware, "添加软件", true)}));
     EXPECT_TRUE(showsIconOf(toolbar->Item(0)->CommandBar()->Item(1), D + "/bin/writer"));
 
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
@@ -136,7 +138,7 @@ TEST_F(CustomAppsTest, DeletingActsOnlyOnAClickedEntryAfterTheQuestion) {
     click(f->cmd_Delete);
     EXPECT_EQ(questions, QStringList({"删除当前快捷方式"}));
     EXPECT_EQ(state(), "Calc,Writer | Calc=$D/bin/calc,Writer=$D/bin/writer");
-    answer = 106;
+    answer = Answer::Yes;
     click(f->cmd_Delete);
     EXPECT_EQ(state(), "Calc | Calc=$D/bin/calc");
     EXPECT_EQ(f->lvw_CustomApp->currentRow(), 0);

@@ -64,6 +64,11 @@ QStringList captions(CommandBar* menu) {
     return list;
 }
 
+// One entry as captions() lists it.
+QString entry(int id, const QString& caption, const QString& parameter = QString()) {
+    return QStringLiteral("%1:%2:%3").arg(id).arg(caption, parameter);
+}
+
 } // namespace
 
 TEST_F(FavoritesTest, FolderIsTheProgramsOwnUnlessTheRegistryNamesOne) {
@@ -132,13 +137,15 @@ TEST_F(FavoritesTest, BrowserMenuRefillsTheSameEntriesAndOpensThem) {
         return entries;
     };
     const QStringList first = open(favorites);
-    EXPECT_EQ(first, QStringList({"206:添加到收藏...:", "272:整理收藏夹...:", "801:b:" + file("b"),
-                                  "800:a && b:http://a.example/"}));
+    EXPECT_EQ(first, QStringList({entry(Cmd::AddFavorite, "添加到收藏..."),
+                                  entry(Cmd::OrganizeFavorites, "整理收藏夹..."),
+                                  entry(Cmd::FavoriteFolder, "b", file("b")),
+                                  entry(Cmd::FavoriteEntry, "a && b", "http://a.example/")}));
     EXPECT_EQ(open(favorites), first);
 
     CommandBar* folder = favorites->Find(Cmd::FavoriteFolder)->CommandBar();
-    EXPECT_EQ(open(folder), QStringList({"800:inner:http://inner.example/"}));
-    EXPECT_EQ(open(folder), QStringList({"800:inner:http://inner.example/"}));
+    EXPECT_EQ(open(folder), QStringList({entry(Cmd::FavoriteEntry, "inner", "http://inner.example/")}));
+    EXPECT_EQ(open(folder), QStringList({entry(Cmd::FavoriteEntry, "inner", "http://inner.example/")}));
 
     // The organise command opens the folder; an entry opens its address in a new window.
     RecordingShell shell;
@@ -258,10 +265,10 @@ TEST_F(FavoritesTest, SiteIconsAreThoseTheProgramHasShownOr800) {
     modInitial::gIconStore = &icons;
     TreeView tree;
     tree.SetIconStore(&icons);
-    QTreeWidgetItem* parent = tree.AddNode(nullptr, "P", "parent", 801);
+    QTreeWidgetItem* parent = tree.AddNode(nullptr, "P", "parent", modFavorites::FolderIcon);
     EXPECT_EQ(modFavorites::FillTreeNode(root, &tree, parent), 3);
-    // The files are read after the nodes are there; until then every shortcut shows 800.
-    const qint64 stock = icons.icon(800).pixmap(16).cacheKey();
+    // The files are read after the nodes are there; until then every shortcut shows the site icon.
+    const qint64 stock = icons.icon(modFavorites::SiteIcon).pixmap(16).cacheKey();
     EXPECT_TRUE(modFavorites::IsPending(parent->child(0)));
     EXPECT_EQ(parent->child(0)->icon(0).pixmap(16).cacheKey(), stock);
     ASSERT_TRUE(waitUntil([&] { return !modFavorites::IsPending(parent->child(2)); }, 5000));
@@ -269,7 +276,7 @@ TEST_F(FavoritesTest, SiteIconsAreThoseTheProgramHasShownOr800) {
     EXPECT_NE(parent->child(0)->icon(0).pixmap(16).cacheKey(), stock);
     EXPECT_NE(parent->child(1)->icon(0).pixmap(16).cacheKey(), stock);
     EXPECT_EQ(parent->child(2)->icon(0).pixmap(16).cacheKey(), stock);
-    EXPECT_EQ(TreeView::IconNumber(parent->child(0)), 800);
+    EXPECT_EQ(TreeView::IconNumber(parent->child(0)), modFavorites::SiteIcon);
 
     // The menu shows them as images of the store, added once however often the menu is filled.
     QMainWindow window;
@@ -277,9 +284,9 @@ TEST_F(FavoritesTest, SiteIconsAreThoseTheProgramHasShownOr800) {
     CommandBar* menu = bars.Add("menu", CommandBars::Popup);
     modFavorites::FillMenu(root, menu);
     ASSERT_EQ(menu->Count(), 3);
-    EXPECT_NE(menu->Item(0)->IconId(), 800);
-    EXPECT_NE(menu->Item(1)->IconId(), 800);
-    EXPECT_EQ(menu->Item(2)->IconId(), 800);
+    EXPECT_NE(menu->Item(0)->IconId(), modFavorites::SiteIcon);
+    EXPECT_NE(menu->Item(1)->IconId(), modFavorites::SiteIcon);
+    EXPECT_EQ(menu->Item(2)->IconId(), modFavorites::SiteIcon);
     const int first = menu->Item(0)->IconId();
     const int stored = icons.count();
     menu->DeleteAll();

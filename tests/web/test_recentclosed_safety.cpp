@@ -1,4 +1,5 @@
 #include "controls/TaskDialog.h"
+#include "core/QvIds.h"
 #include "core/clsData.h"
 #include "core/clsUserData.h"
 #include "core/modDataFile.h"
@@ -56,7 +57,7 @@ TEST(RecentClosedSafety, OnlyThumbnailsInsideTheCacheFolderAreEverDeleted) {
                                         records + "</RecentlyClosedPages></actstatus></data>");
 
     modInitial::gData = new clsData;
-    TaskDialog::SetAnswerer([](const TaskDialog&) -> std::optional<int> { return 106; });
+    TaskDialog::SetAnswerer([](const TaskDialog&) -> std::optional<int> { return Answer::Yes; });
     clsRecentClosedPages* pages = ActStatusOf(modInitial::gData->UserData())->RecentlyClosedPages();
 
     // Loading drops every name that is not a plain file in the cache folder.
