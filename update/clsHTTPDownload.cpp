@@ -219,6 +219,9 @@ quint32 clsHTTPDownload::run(const QString& address, const QString& target, qint
     // a total the server announced (or a local file's size) counts as known.
     const bool totalAnnounced = url.isLocalFile();
     connect(reply, &QNetworkReply::downloadProgress, this, [&](qint64 received, qint64 total) {
+        // A cancelled download reports no more progress.
+        if (mKilled)
+            return;
         mIdle.start(gTimeout);
         if (total > 0 && (totalAnnounced || reply->header(QNetworkRequest::ContentLengthHeader).isValid()))
             emit VicDLProg(clamp32(received), clamp32(total), DataArriving, QString());
@@ -269,8 +272,12 @@ quint32 clsHTTPDownload::run(const QString& address, const QString& target, qint
 }
 
 void clsHTTPDownload::KillVic() {
-    if (mRunning)
+    if (mRunning) {
+        // A download is cancelled once, also when the abort's own events ask for it again.
+        if (mKilled)
+            return;
         mKilled = true;
+    }
     if (mBinding)
         mBinding->abort();
     emit VicDLCancelled();
