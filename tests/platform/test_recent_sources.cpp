@@ -251,3 +251,31 @@ TEST(RecentSources, DirectReadingOfShortcutsAgreesWithLiblnk) {
     }
     EXPECT_EQ(direct, 4) << "unicode, ascii, folder and described are read directly";
 }
+
+// A folder of many shortcuts is read on two threads: every target still lands on its own
+// shortcut, in name order, and a second reading after some were written again sees those.
+TEST(RecentSources, ManyShortcutsAreReadWithTheirOwnTargets) {
+    QTemporaryDir dir;
+    const QString f = dir.path();
+    QStringList expected;
+    for (int i = 0; i < 600; ++i) {
+        const QString target = QString("C:\\文档\\第%1号.docx").arg(i);
+        write(f, QString("n%1.lnk").arg(i, 3, 10, QChar('0')), shelllink::local(target, i % 5 != 0),
+              kMonday.addSecs(i));
+        expected << target;
+    }
+    write(f, "n600.lnk", shelllink::virtualItem());
+    LnkRecentFolder folder(f);
+    QList<RecentEntry> entries = folder.entries();
+    EXPECT_EQ(targets(entries), expected);
+    ASSERT_EQ(entries.size(), 600);
+    EXPECT_EQ(entries[599].name, f + "/n599.lnk");
+    EXPECT_EQ(entries[599].lastUsed, kMonday.addSecs(599).toSecsSinceEpoch());
+
+    for (int i = 0; i < 600; i += 2) {
+        expected[i] = QString("D:\\新\\%1.xls").arg(i);
+        write(f, QString("n%1.lnk").arg(i, 3, 10, QChar('0')), shelllink::local(expected[i]), kMonday);
+    }
+    entries = folder.entries();
+    EXPECT_EQ(targets(entries), expected);
+}
