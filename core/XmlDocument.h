@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // The program's XML document service over libxml2 / libxslt.
@@ -96,6 +97,9 @@ private:
 
 class XmlNodeList {
 public:
+    XmlNodeList() = default;
+    // A list of nodes chosen by the caller, in the caller's order.
+    explicit XmlNodeList(std::vector<XmlNode> nodes) : mNodes(std::move(nodes)) {}
     int length() const { return int(mNodes.size()); }
     // Zero-based; a null node past the end.
     XmlNode item(int index) const;

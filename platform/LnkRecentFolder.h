@@ -15,6 +15,13 @@ public:
     // The target path the shortcut file stores, nothing when it has none or cannot be read
     // (shortcuts to virtual items such as the control panel have none).
     static std::optional<QString> ShortcutTarget(const QString& shortcutFile);
+    // The local path of a whole shortcut file's bytes, read straight from the ShellLinkHeader and
+    // LinkInfo structures, for the common shortcut: a complete file with a LinkInfo that holds a
+    // local base path, in UTF-16 or in ASCII, and no common path suffix. Nothing for any other
+    // file, which then goes to liblnk.
+    static std::optional<QString> QuickLocalPath(const QByteArray& file);
+    // ShortcutTarget read with liblnk alone.
+    static std::optional<QString> LiblnkTarget(const QString& shortcutFile);
     // A Windows path on a drive of the Wine prefix as a Linux path; the path unchanged when the
     // prefix does not map its drive. Separators are turned round, a final one is kept.
     static QString MapWinePath(const QString& windowsPath, const QString& winePrefix);

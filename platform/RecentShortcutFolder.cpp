@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <exception>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 RecentShortcutFolder::RecentShortcutFolder(const QString& folder, const QString& suffix)
@@ -54,17 +56,53 @@ QList<RecentEntry> RecentShortcutFolder::entries() const {
     result.reserve(qsizetype(found.size()));
     known.reserve(qsizetype(found.size()));
     const QString prefix = mFolder + QLatin1Char('/');
-    for (Found& f : found) {
-        const QString path = prefix + QFile::decodeName(f.name);
+    std::vector<QString> paths;
+    paths.reserve(found.size());
+    std::vector<size_t> toRead;
+    for (size_t i = 0; i < found.size(); ++i) {
+        Found& f = found[i];
+        paths.push_back(prefix + QFile::decodeName(f.name));
         const auto before = mKnown.constFind(f.name);
         if (before != mKnown.constEnd() && *before == f.file)
             f.file.target = before->target;
         else
-            f.file.target = readTarget(path);
+            toRead.push_back(i);
+    }
+    // Reading is mostly waiting for the file system: many files are read on two threads, the
+    // second taking the second half.
+    const auto readRange = [&](size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            found[toRead[k]].file.target = readTarget(paths[toRead[k]]);
+    };
+    constexpr size_t kReadInParallel = 256;
+    if (toRead.size() >= kReadInParallel && std::thread::hardware_concurrency() > 1) {
+        const size_t half = toRead.size() / 2;
+        std::exception_ptr failure;
+        std::thread helper([&] {
+            try {
+                readRange(half, toRead.size());
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        try {
+            readRange(0, half);
+        } catch (...) {
+            helper.join();
+            throw;
+        }
+        helper.join();
+        if (failure)
+            std::rethrow_exception(failure);
+    } else {
+        readRange(0, toRead.size());
+    }
+    for (size_t i = 0; i < found.size(); ++i) {
+        Found& f = found[i];
         known.insert(f.name, f.file);
         if (!f.file.target || f.file.target->trimmed().isEmpty())
             continue;
-        result.append({path, *f.file.target, f.file.seconds});
+        result.append({paths[i], *f.file.target, f.file.seconds});
     }
     mKnown = std::move(known);
     return result;

@@ -22,6 +22,7 @@ public:
 
 protected:
     // The target of one file; nothing when it cannot be read or names no place in the file system.
+    // Called from two threads at once when many files are read.
     virtual std::optional<QString> readTarget(const QString& path) const = 0;
 
 private:

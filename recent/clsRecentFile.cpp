@@ -12,31 +12,53 @@
 
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <initializer_list>
 #include <limits>
 #include <utility>
 
 namespace {
 
-// Newest first by the fixed-width time text, every attribute of a record copied in its order.
-const char kSortStylesheet[] = R"(<?xml version="1.0"?>
-<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
-  <xsl:output method="xml" omit-xml-declaration="no"/>
-  <xsl:template match="/">
-    <recentfile>
-      <xsl:for-each select="//rf">
-        <xsl:sort select="@lastwritetime" order="descending"/>
-        <rf>
-          <xsl:for-each select="@*">
-            <xsl:attribute name="{name()}"><xsl:value-of select="."/></xsl:attribute>
-          </xsl:for-each>
-        </rf>
-      </xsl:for-each>
-    </recentfile>
-  </xsl:template>
-</xsl:stylesheet>
-)";
+// The type groups of the menu: the XPath the commands ask and the extensions it matches.
+struct TypeGroup {
+    const char* xpath;
+    std::initializer_list<const char*> extensions;
+};
+const TypeGroup kWordFiles{
+    "rf[@fileext='docx' or @fileext='doc' or @fileext='txt' or @fileext='rtf' or @fileext='wps']",
+    {"docx", "doc", "txt", "rtf", "wps"}};
+const TypeGroup kSheetFiles{"rf[@fileext='xls' or @fileext='xlsx' or @fileext='et']", {"xls", "xlsx", "et"}};
+const TypeGroup kSlideFiles{"rf[@fileext='ppt' or @fileext='pptx' or @fileext='pps' or @fileext='ppsx' or "
+                            "@fileext='dps' or @fileext='odp']",
+                            {"ppt", "pptx", "pps", "ppsx", "dps", "odp"}};
+const TypeGroup kPdfFiles{"rf[@fileext='pdf' or @fileext='xps' ]", {"pdf", "xps"}};
+const TypeGroup kImageFiles{
+    "rf[@fileext='bmp' or @fileext='jpg' or @fileext='gif' or @fileext='tif' or "
+    "@fileext='tiff' or @fileext='png' or @fileext='eps' or @fileext='jpeg'  or "
+    "@fileext='psd' or @fileext='rle' or @fileext='dib' or @fileext='raw' or "
+    "@fileext='pcx']",
+    {"bmp", "jpg", "gif", "tif", "tiff", "png", "eps", "jpeg", "psd", "rle", "dib", "raw", "pcx"}};
+const char kFolders[] = "rf[@fileext='']";
+// The menu's top ten and its date counts.
+constexpr int kMenuTop = 10;
+constexpr int kMenuDays[] = {1, 7};
+
+bool inGroup(const TypeGroup& group, const QString& ext) {
+    return std::any_of(group.extensions.begin(), group.extensions.end(),
+                       [&ext](const char* e) { return ext == QLatin1String(e); });
+}
+
+QString topOf(const QString& files, int n) {
+    return files + QStringLiteral("[position()<=") + QString::number(n) + QLatin1Char(']');
+}
+
+qint32 startOfDay(int daysBack);
+
+QString sinceOf(const QString& files, int days) {
+    return files + QStringLiteral("[@timeserial>") + QString::number(startOfDay(days)) + QLatin1Char(']');
+}
 
 // "C:\...", "\\server\share\...": a path as a Windows shortcut stores it, whose separator is
 // the backslash. Everything else is a path or address of this machine, separated by "/".
@@ -92,6 +114,18 @@ LocalTime localTime(qint64 secondsSinceEpoch) {
                                                 local.tm_hour, local.tm_min, local.tm_sec)};
 }
 
+qint32 startOfDay(int daysBack) {
+    return clsRecentFile::TimeSerial(QDateTime(QDate::currentDate().addDays(-daysBack), QTime(0, 0)));
+}
+
+// An extension as the record's attribute holds it and XPath compares it: plain ASCII is stored
+// unchanged; anything else is read back from the element, which holds what XML can store.
+QString storedExt(const QString& ext, const XmlNode& node) {
+    const bool plain = std::all_of(ext.cbegin(), ext.cend(),
+                                   [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+    return plain ? ext : node.getAttribute(QStringLiteral("fileext"));
+}
+
 QIcon folderIcon(const QString& path) {
     const QFileInfo info(path);
     if (!isWindowsPath(path) && info.exists())
@@ -121,8 +155,6 @@ void clsRecentFile::setupStore() {
     mFilter = QStringLiteral("@fileext!='dotm'");
     if (!mSourcesSet)
         SetSources(RecentSource::DesktopSources());
-    if (!mSortSheet.loadXMLUtf8(QByteArray(kSortStylesheet)))
-        throw QvError(QvErrors::General, QStringLiteral("sort stylesheet: ") + mSortSheet.parseError());
     mSetUp = true;
 }
 
@@ -163,6 +195,9 @@ void clsRecentFile::scanRecentFolder() {
     XmlNode previousList = mList;
     QHash<QString, QStringList> previousSame = std::exchange(mSameDocument, {});
     QHash<QString, XmlNodeList> previousAnswers = std::exchange(mAnswers, {});
+    std::vector<Row> previousRows = std::exchange(mRows, {});
+    QHash<QString, qsizetype> previousRowByName = std::exchange(mRowByName, {});
+    const qsizetype previousDetached = std::exchange(mDetached, 0);
     mList = mDocument.appendChild(mDocument.createElement(QStringLiteral("recentfile")));
 
     std::vector<Origin> records;
@@ -195,30 +230,127 @@ void clsRecentFile::scanRecentFolder() {
         mSameDocument = std::move(previousSame);
         mAnswers = std::move(previousAnswers);
         mListSource = std::move(records);
+        mRows = std::move(previousRows);
+        mRowByName = std::move(previousRowByName);
+        mDetached = previousDetached;
         return;
     }
 
-    XmlDocument document;
-    XmlNode list = document.appendChild(document.createElement(QStringLiteral("recentfile")));
+    // Elements of unchanged records are reused from the previous document, unless the elements
+    // it no longer lists have come to outnumber the records: then everything starts afresh.
+    const bool reuse = !previousList.isNull() && previousDetached <= qsizetype(records.size());
+    XmlDocument document = reuse ? previousDocument : XmlDocument();
+    if (!reuse) {
+        previousRows.clear();
+        previousRowByName.clear();
+    }
+    std::vector<Row> rows;
+    rows.reserve(records.size());
     QHash<QString, QStringList> sameDocument;
+    qsizetype kept = 0;
     for (const Origin& record : records) {
+        const auto before = previousRowByName.constFind(record.name);
+        if (before != previousRowByName.constEnd()) {
+            Row& old = previousRows[size_t(*before)];
+            if (!old.node.isNull() && old.target == record.target && old.lastUsed == record.lastUsed) {
+                rows.push_back(std::move(old));
+                old.node = XmlNode();
+                ++kept;
+                if (!record.others.isEmpty())
+                    sameDocument.insert(record.name, record.others);
+                continue;
+            }
+        }
         const LocalTime local = localTime(record.lastUsed);
-        XmlNode rf = document.createElement(QStringLiteral("rf"));
-        rf.setAttribute(QStringLiteral("ofilelink"), record.name);
-        rf.setAttribute(QStringLiteral("filename"), FileNameOf(record.target));
-        rf.setAttribute(QStringLiteral("filelink"), record.target);
-        rf.setAttribute(QStringLiteral("fileext"), FileExtOf(record.target));
-        rf.setAttribute(QStringLiteral("lastwritetime"), local.text);
-        rf.setAttribute(QStringLiteral("timeserial"), QString::number(local.serial));
-        list.appendChild(rf);
+        Row row{record.target, record.lastUsed, FileExtOf(record.target), local.text, local.serial, {}};
+        row.node = document.createElement(QStringLiteral("rf"));
+        row.node.setAttribute(QStringLiteral("ofilelink"), record.name);
+        row.node.setAttribute(QStringLiteral("filename"), FileNameOf(record.target));
+        row.node.setAttribute(QStringLiteral("filelink"), record.target);
+        row.node.setAttribute(QStringLiteral("fileext"), row.ext);
+        row.node.setAttribute(QStringLiteral("lastwritetime"), local.text);
+        row.node.setAttribute(QStringLiteral("timeserial"), QString::number(local.serial));
+        rows.push_back(std::move(row));
         if (!record.others.isEmpty())
             sameDocument.insert(record.name, record.others);
     }
-    document.transformNodeToObject(mSortSheet, document);
+
+    // Newest first by the fixed-width time text; a stable sort keeps the sources' order among
+    // equal times, as xsl:sort does with document order.
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&rows](size_t a, size_t b) { return rows[b].time < rows[a].time; });
+
+    XmlNode list = document.createElement(QStringLiteral("recentfile"));
+    std::vector<Row> sorted;
+    sorted.reserve(rows.size());
+    QHash<QString, qsizetype> rowByName;
+    rowByName.reserve(qsizetype(rows.size()));
+    for (size_t i : order) {
+        list.appendChild(rows[i].node);
+        rowByName.insert(records[i].name, qsizetype(sorted.size()));
+        sorted.push_back(std::move(rows[i]));
+    }
+    if (reuse)
+        document.asNode().replaceChild(list, previousList);
+    else
+        document.appendChild(list);
+
     mDocument = document;
-    mList = mDocument.documentElement();
+    mList = list;
+    mRows = std::move(sorted);
+    mRowByName = std::move(rowByName);
+    // The previous list element and the records it still holds stay in the document unused.
+    mDetached = reuse ? previousDetached + 1 + (qsizetype(previousRows.size()) - kept) : 0;
     mSameDocument = std::move(sameDocument);
     mListSource = std::move(records);
+    answerMenuQueries();
+}
+
+void clsRecentFile::answerMenuQueries() {
+    // The same answers XPath gives (document order, the same tests on the same attribute values),
+    // found in one pass instead of one pass per query.
+    const TypeGroup* groups[] = {&kWordFiles, &kSheetFiles, &kSlideFiles, &kPdfFiles, &kImageFiles};
+    std::vector<XmlNode> files, top, folders;
+    std::vector<XmlNode> byGroup[std::size(groups)];
+    std::vector<XmlNode> byDays[std::size(kMenuDays)];
+    qint32 starts[std::size(kMenuDays)];
+    for (size_t d = 0; d < std::size(kMenuDays); ++d)
+        starts[d] = startOfDay(kMenuDays[d]);
+    const bool templatesOut = mFilter.isEmpty() || mFilter == QStringLiteral("@fileext!='dotm'");
+    if (!templatesOut)
+        return; // another filter: the queries ask XPath
+    for (const Row& row : mRows) {
+        const QString ext = storedExt(row.ext, row.node);
+        if (ext.isEmpty()) {
+            folders.push_back(row.node);
+            continue;
+        }
+        for (size_t g = 0; g < std::size(groups); ++g) {
+            if (inGroup(*groups[g], ext))
+                byGroup[g].push_back(row.node);
+        }
+        if (ext == QLatin1String("dotm"))
+            continue;
+        files.push_back(row.node);
+        if (top.size() < size_t(kMenuTop))
+            top.push_back(row.node);
+        for (size_t d = 0; d < std::size(kMenuDays); ++d) {
+            if (row.serial > starts[d])
+                byDays[d].push_back(row.node);
+        }
+    }
+    const QString all = filesOnly();
+    for (size_t g = 0; g < std::size(groups); ++g)
+        mAnswers.insert(QString::fromUtf8(groups[g]->xpath), XmlNodeList(std::move(byGroup[g])));
+    for (size_t d = 0; d < std::size(kMenuDays); ++d)
+        mAnswers.insert(all + QStringLiteral("[@timeserial>") + QString::number(starts[d]) + QLatin1Char(']'),
+                        XmlNodeList(std::move(byDays[d])));
+    mAnswers.insert(topOf(all, kMenuTop), XmlNodeList(std::move(top)));
+    mAnswers.insert(all, XmlNodeList(std::move(files)));
+    mAnswers.insert(QString::fromLatin1(kFolders), XmlNodeList(std::move(folders)));
 }
 
 int clsRecentFile::getFileIconId(const QString& fileext, const QString& filelink) {
@@ -263,12 +395,11 @@ XmlNodeList clsRecentFile::getRecentFilesAll() const {
 }
 
 XmlNodeList clsRecentFile::getRecentFilesTop(int n) const {
-    return query(filesOnly() + QStringLiteral("[position()<=") + QString::number(n) + QLatin1Char(']'));
+    return query(topOf(filesOnly(), n));
 }
 
 XmlNodeList clsRecentFile::getRecentFilesSince(int days) const {
-    const qint32 start = TimeSerial(QDateTime(QDate::currentDate().addDays(-days), QTime(0, 0)));
-    return query(filesOnly() + QStringLiteral("[@timeserial>") + QString::number(start) + QLatin1Char(']'));
+    return query(sinceOf(filesOnly(), days));
 }
 
 XmlNodeList clsRecentFile::getRecentFilesBetween(const QDate& startDate, const QDate& endDate) const {
@@ -279,29 +410,23 @@ XmlNodeList clsRecentFile::getRecentFilesBetween(const QDate& startDate, const Q
 }
 
 XmlNodeList clsRecentFile::getRecentWordFiles() const {
-    return query(QStringLiteral("rf[@fileext='docx' or @fileext='doc' or @fileext='txt' or @fileext='rtf' or "
-                                "@fileext='wps']"));
+    return query(QString::fromUtf8(kWordFiles.xpath));
 }
 
 XmlNodeList clsRecentFile::getRecentSheetFiles() const {
-    return query(QStringLiteral("rf[@fileext='xls' or @fileext='xlsx' or @fileext='et']"));
+    return query(QString::fromUtf8(kSheetFiles.xpath));
 }
 
 XmlNodeList clsRecentFile::getRecentSlideFiles() const {
-    return query(
-        QStringLiteral("rf[@fileext='ppt' or @fileext='pptx' or @fileext='pps' or @fileext='ppsx' or "
-                       "@fileext='dps' or @fileext='odp']"));
+    return query(QString::fromUtf8(kSlideFiles.xpath));
 }
 
 XmlNodeList clsRecentFile::getRecentPdfFiles() const {
-    return query(QStringLiteral("rf[@fileext='pdf' or @fileext='xps' ]"));
+    return query(QString::fromUtf8(kPdfFiles.xpath));
 }
 
 XmlNodeList clsRecentFile::getRecentImageFiles() const {
-    return query(QStringLiteral("rf[@fileext='bmp' or @fileext='jpg' or @fileext='gif' or @fileext='tif' or "
-                                "@fileext='tiff' or @fileext='png' or @fileext='eps' or @fileext='jpeg'  or "
-                                "@fileext='psd' or @fileext='rle' or @fileext='dib' or @fileext='raw' or "
-                                "@fileext='pcx']"));
+    return query(QString::fromUtf8(kImageFiles.xpath));
 }
 
 XmlNodeList clsRecentFile::getRecentFileRecords() const {
@@ -309,7 +434,7 @@ XmlNodeList clsRecentFile::getRecentFileRecords() const {
 }
 
 XmlNodeList clsRecentFile::getRecentFolders() const {
-    return query(QStringLiteral("rf[@fileext='']"));
+    return query(QString::fromLatin1(kFolders));
 }
 
 XmlNodeList clsRecentFile::getRecentFilesByExt(const QString& extension) const {

@@ -24,8 +24,8 @@ class clsRecentFileMenu;
 //   fileext        the name's extension in lower case without the dot; empty marks a folder
 //   lastwritetime  last use, local time, "yyyy-MM-dd hh:mm:ss"
 //   timeserial     seconds from 2005-01-01 00:00:00 to lastwritetime, negative before it
-// The list is rebuilt by every scan; queries answer the menu's filters by date and type with
-// XPath, and deletions remove shortcut files or list entries, never the documents.
+// The list is renewed by every scan that finds a change; queries answer the menu's filters by date and type
+// with XPath, and deletions remove shortcut files or list entries, never the documents.
 class clsRecentFile {
 public:
     clsRecentFile();
@@ -34,7 +34,7 @@ public:
     clsRecentFile& operator=(const clsRecentFile&) = delete;
 
     // Puts the menu "最近的文档" on the toolbar and sets up the store: the sources it reads
-    // (the desktop's, unless set before), the record filter and the sort stylesheet. Icons of
+    // (the desktop's, unless set before) and the record filter. Icons of
     // the entries go into the toolbar's icon store.
     void initlRecentFileMenu(CommandBar* inCommandbar);
     // The menu made by initlRecentFileMenu (nullptr before).
@@ -48,7 +48,10 @@ public:
     // Rebuilds the list from the sources: one record per target (the newest use wins when
     // several sources name the same document), sorted newest first. A source missing on this
     // machine is skipped. When the sources hold exactly what the last scan found, the list
-    // built then is kept, with the answers of the queries already asked.
+    // built then is kept, with the answers of the queries already asked. Otherwise the list is
+    // a new `recentfile` element; records whose entry, target and time are unchanged move into
+    // it as they are, so a change of one entry costs about one record's work. The order is that
+    // of an XSLT xsl:sort on lastwritetime, descending: ties keep the sources' order.
     void scanRecentFolder();
     // The `recentfile` element of the last scan.
     XmlNode RecentFileList() const { return mList; }
@@ -102,12 +105,13 @@ private:
     XmlNodeList query(const QString& xpath) const;
     QString filesOnly() const;
     void removeNames(const QStringList& names, bool force);
+    // Answers the queries behind the menu's top ten and counts in one pass over the records.
+    void answerMenuQueries();
 
     std::vector<std::unique_ptr<RecentSource>> mSources;
     bool mSourcesSet = false;
     bool mSetUp = false;
     QString mFilter;
-    XmlDocument mSortSheet;
     XmlDocument mDocument;
     XmlNode mList;
     // What the list was built from: per record its entry, its time and the entries of the same
@@ -120,6 +124,22 @@ private:
         bool operator==(const Origin&) const = default;
     };
     std::vector<Origin> mListSource;
+    // One element of the list with the fields it was made from, so that the next scan keeps it
+    // when its entry names the same target at the same time.
+    struct Row {
+        QString target;
+        qint64 lastUsed = 0;
+        QString ext;
+        QString time;
+        qint32 serial = 0;
+        XmlNode node;
+    };
+    // The rows of the current list, newest first, and their positions by ofilelink.
+    std::vector<Row> mRows;
+    QHash<QString, qsizetype> mRowByName;
+    // Elements of mDocument that left the list (replaced records, earlier list elements); the
+    // document is started afresh when they outnumber the records.
+    qsizetype mDetached = 0;
     // Answers of the queries on the current list, by expression.
     mutable QHash<QString, XmlNodeList> mAnswers;
     // Entries of other sources that name the same document as a record, by the record's ofilelink.

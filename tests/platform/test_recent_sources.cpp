@@ -208,3 +208,74 @@ TEST(RecentSources, DesktopSourcesFollowTheEnvironment) {
                            "/tmp/qv-wine/drive_c/users/someone/Recent", "/tmp/qv-data/RecentDocuments",
                            "/tmp/qv-data/recently-used.xbel"}));
 }
+
+// The direct reading of a shortcut's local path gives what liblnk gives, for every kind of
+// shortcut and every cut-short copy of one; what it does not read itself (network shares, ANSI
+// text beyond ASCII, virtual items, damaged files) is left to liblnk with the same result.
+TEST(RecentSources, DirectReadingOfShortcutsAgreesWithLiblnk) {
+    QTemporaryDir dir;
+    const QString f = dir.path();
+    shelllink::Shortcut described = shelllink::local("C:\\Users\\王\\说明.docx");
+    described.description = "说明文字";
+    const QStringList files = {
+        write(f, "unicode.lnk", shelllink::local("C:\\Users\\王\\文档\\a.doc")),
+        write(f, "ascii.lnk", shelllink::local("C:\\plain\\report.doc", false)),
+        write(f, "gbk.lnk", shelllink::local("D:\\资料\\预算.xls", false)),
+        write(f, "network.lnk", shelllink::network("\\\\server\\share", "team\\plan.ppt")),
+        write(f, "folder.lnk", shelllink::folder("C:\\Work\\")),
+        write(f, "described.lnk", described),
+        write(f, "virtual.lnk", shelllink::virtualItem()),
+    };
+    int direct = 0;
+    for (const QString& path : files) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const std::optional<QString> full = LnkRecentFolder::LiblnkTarget(path);
+        const std::optional<QString> quick = LnkRecentFolder::QuickLocalPath(bytes);
+        if (quick) {
+            ++direct;
+            EXPECT_EQ(quick, full) << path.toStdString();
+        }
+        EXPECT_EQ(LnkRecentFolder::ShortcutTarget(path), full) << path.toStdString();
+        // Every shorter copy: read directly only when liblnk reads it too, and then alike.
+        const QString cut = f + "/cut.bin";
+        for (qsizetype size = 0; size < bytes.size(); ++size) {
+            qvtest::writeFile(cut, bytes.left(size));
+            const std::optional<QString> partial = LnkRecentFolder::QuickLocalPath(bytes.left(size));
+            if (partial) {
+                EXPECT_EQ(partial, LnkRecentFolder::LiblnkTarget(cut))
+                    << path.toStdString() << " cut at " << size;
+            }
+        }
+    }
+    EXPECT_EQ(direct, 4) << "unicode, ascii, folder and described are read directly";
+}
+
+// A folder of many shortcuts is read on two threads: every target still lands on its own
+// shortcut, in name order, and a second reading after some were written again sees those.
+TEST(RecentSources, ManyShortcutsAreReadWithTheirOwnTargets) {
+    QTemporaryDir dir;
+    const QString f = dir.path();
+    QStringList expected;
+    for (int i = 0; i < 600; ++i) {
+        const QString target = QString("C:\\文档\\第%1号.docx").arg(i);
+        write(f, QString("n%1.lnk").arg(i, 3, 10, QChar('0')), shelllink::local(target, i % 5 != 0),
+              kMonday.addSecs(i));
+        expected << target;
+    }
+    write(f, "n600.lnk", shelllink::virtualItem());
+    LnkRecentFolder folder(f);
+    QList<RecentEntry> entries = folder.entries();
+    EXPECT_EQ(targets(entries), expected);
+    ASSERT_EQ(entries.size(), 600);
+    EXPECT_EQ(entries[599].name, f + "/n599.lnk");
+    EXPECT_EQ(entries[599].lastUsed, kMonday.addSecs(599).toSecsSinceEpoch());
+
+    for (int i = 0; i < 600; i += 2) {
+        expected[i] = QString("D:\\新\\%1.xls").arg(i);
+        write(f, QString("n%1.lnk").arg(i, 3, 10, QChar('0')), shelllink::local(expected[i]), kMonday);
+    }
+    entries = folder.entries();
+    EXPECT_EQ(targets(entries), expected);
+}

@@ -209,3 +209,124 @@ TEST_F(RecentFileTest, IconCacheHasOneRowPerTypeOrFolder) {
     EXPECT_TRUE(store.IconCache().Exists("filelink", "/home/u/Work"));
     EXPECT_EQ(store.IconCache().GetAttribute("isfolder"), "true");
 }
+
+namespace {
+
+// Every record with every attribute, in list order.
+QStringList rows(const XmlNodeList& records) {
+    QStringList out;
+    for (const XmlNode& r : records) {
+        QStringList fields;
+        for (const QString& name : r.attributeNames())
+            fields << name + '=' + r.getAttribute(name);
+        out << fields.join('|');
+    }
+    return out;
+}
+
+// The list sorted by XSLT: newest first by the time text, equal times in document order.
+QStringList sortedByStylesheet(const XmlNode& list) {
+    XmlDocument source;
+    EXPECT_TRUE(source.loadXMLUtf8(list.xml().toUtf8()));
+    XmlDocument sheet;
+    EXPECT_TRUE(
+        sheet.loadXMLUtf8(R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+  <xsl:template match="/"><recentfile><xsl:for-each select="//rf">
+    <xsl:sort select="@lastwritetime" order="descending"/><xsl:copy-of select="."/>
+  </xsl:for-each></recentfile></xsl:template></xsl:stylesheet>)"));
+    XmlDocument sorted;
+    source.transformNodeToObject(sheet, sorted);
+    return rows(sorted.documentElement().childElements());
+}
+
+} // namespace
+
+// A scan after a change renews only what changed, yet gives exactly the list and answers a
+// fresh store gives: the XSLT order with ties in the sources' order, the counts the XPath
+// queries give, the template filter and the same document in two sources as one record.
+TEST_F(RecentFileTest, ScansAfterChangesGiveWhatAFreshScanGives) {
+    const char* exts[] = {"doc", "xlsx", "pptx", "pdf", "png", "dotm", "txt", "", "et", "JPEG"};
+    for (int i = 0; i < 30; ++i) {
+        const QString ext = QString::fromLatin1(exts[i % std::size(exts)]);
+        const QString target =
+            ext.isEmpty() ? QString("C:\\f%1\\").arg(i) : QString("C:\\d\\n%1.%2").arg(i).arg(ext);
+        // Groups of three share a time: their order comes from the names.
+        folders.lnk(QString("s%1.lnk").arg(i, 2, 10, QChar('0')), target, RecentTestFolders::at(-(i / 3), 10),
+                    ext.isEmpty());
+    }
+    const QString shared = folders.dir.path() + "/shared.doc";
+    folders.lnk("shared.lnk", shared, RecentTestFolders::at(-1, 9));
+    folders.addXbel(shared, RecentTestFolders::at(-1, 11));
+    folders.addXbel("/home/u/list.odp", RecentTestFolders::at(0, 8));
+
+    const auto sameAsFresh = [this](const QString& step) {
+        store.scanRecentFolder();
+        clsRecentFile fresh;
+        fresh.SetSources(folders.sources());
+        fresh.scanRecentFolder();
+        const XmlNode list = store.RecentFileList();
+        EXPECT_EQ(rows(list.selectNodes("rf")), rows(fresh.RecentFileList().selectNodes("rf")))
+            << step.toStdString();
+        EXPECT_EQ(rows(list.selectNodes("rf")), sortedByStylesheet(list)) << step.toStdString();
+        const QString files = "rf[@fileext!='dotm' and @fileext!='']";
+        const auto since = [&](int days) {
+            const qint32 start =
+                clsRecentFile::TimeSerial(QDateTime(QDate::currentDate().addDays(-days), QTime(0, 0)));
+            return files + QString("[@timeserial>%1]").arg(start);
+        };
+        const std::pair<XmlNodeList, QString> asked[] = {
+            {store.getRecentFilesTop(10), files + "[position()<=10]"},
+            {store.getRecentFilesSince(1), since(1)},
+            {store.getRecentFilesSince(7), since(7)},
+            {store.getRecentFilesAll(), files},
+            {store.getRecentWordFiles(), "rf[@fileext='docx' or @fileext='doc' or @fileext='txt' or "
+                                         "@fileext='rtf' or @fileext='wps']"},
+            {store.getRecentSheetFiles(), "rf[@fileext='xls' or @fileext='xlsx' or @fileext='et']"},
+            {store.getRecentSlideFiles(), "rf[@fileext='ppt' or @fileext='pptx' or @fileext='pps' or "
+                                          "@fileext='ppsx' or @fileext='dps' or @fileext='odp']"},
+            {store.getRecentPdfFiles(), "rf[@fileext='pdf' or @fileext='xps']"},
+            {store.getRecentImageFiles(),
+             "rf[@fileext='bmp' or @fileext='jpg' or @fileext='gif' or @fileext='tif' or @fileext='tiff' or "
+             "@fileext='png' or @fileext='eps' or @fileext='jpeg' or @fileext='psd' or @fileext='rle' or "
+             "@fileext='dib' or @fileext='raw' or @fileext='pcx']"},
+            {store.getRecentFolders(), "rf[@fileext='']"},
+        };
+        for (const auto& [answer, xpath] : asked)
+            EXPECT_EQ(rows(answer), rows(list.selectNodes(xpath)))
+                << step.toStdString() << ": " << xpath.toStdString();
+        return rows(list.selectNodes("rf"));
+    };
+
+    const QStringList initial = sameAsFresh("first scan");
+    EXPECT_EQ(initial.size(), 32);
+    EXPECT_TRUE(initial.at(0).contains("/s00.lnk") && initial.at(3).contains("list.odp")) << "ties by name";
+    EXPECT_EQ(store.getRecentFilesAll().length(), 32 - 3 - 3); // no folders, no templates
+    EXPECT_EQ(store.getRecentSlideFiles().length(), 4);
+
+    // One document used again goes to the top; the others keep their elements.
+    const XmlNode untouched = store.RecentFileList().selectSingleNode("rf[@filename='n29.xlsx']");
+    folders.lnk("s04.lnk", "C:\\d\\n4.pdf", RecentTestFolders::at(0, 13));
+    QStringList now = sameAsFresh("one used again");
+    EXPECT_TRUE(now.at(0).contains("n4.pdf"));
+    EXPECT_EQ(store.RecentFileList().selectSingleNode("rf[@filename='n29.xlsx']"), untouched);
+
+    // A new document, one moved into a tie, one target changed, one shortcut gone, and the
+    // shared document used later through its shortcut than through the list.
+    folders.lnk("new.lnk", "C:\\d\\new.docx", RecentTestFolders::at(0, 14));
+    folders.lnk("s20.lnk", "C:\\d\\n20.pptx", RecentTestFolders::at(-2, 10));
+    folders.lnk("s11.lnk", "C:\\d\\renamed.xls", RecentTestFolders::at(-3, 10));
+    QFile::remove(folders.recent + "/s07.lnk");
+    folders.lnk("shared.lnk", shared, RecentTestFolders::at(-1, 12));
+    now = sameAsFresh("several changes");
+    EXPECT_EQ(now.size(), 32);
+    EXPECT_TRUE(now.at(0).contains("new.docx"));
+    EXPECT_FALSE(now.join('\n').contains("n7.txt"));
+
+    // Many single changes in a row: the list stays right when the store starts a fresh document.
+    for (int i = 0; i < 40; ++i) {
+        folders.lnk(QString("s%1.lnk").arg(i % 30, 2, 10, QChar('0')), QString("C:\\d\\again%1.doc").arg(i),
+                    RecentTestFolders::at(0, 0, i, 1));
+        sameAsFresh(QString("change %1").arg(i));
+    }
+    EXPECT_EQ(store.getRecentWordFiles().length(), 32); // 30 rewritten, the shared one, new.docx
+}
