@@ -44,6 +44,10 @@ TEST(NotesKillTest, UserDataSurvivesAKillAtAnyMomentOfTyping) {
         while (!out.contains('\n') && driver.waitForReadyRead(5000))
             out += driver.readAllStandardOutput();
         ASSERT_TRUE(out.startsWith("ready ")) << out.constData() << driver.readAllStandardError().constData();
+        // The kill comes a random moment after the typing has begun (on a busy machine the
+        // first key can take a while).
+        while (!out.contains("typed ") && driver.waitForReadyRead(5000))
+            out += driver.readAllStandardOutput();
         QThread::msleep(delayMs(random));
         ::kill(pid_t(driver.processId()), SIGKILL);
         ASSERT_TRUE(driver.waitForFinished(5000));
