@@ -21,6 +21,7 @@
 #include "web/clsActStatus.h"
 #include "web/clsRecentClosedPages.h"
 #include "web/cltWebPage.h"
+#include "web/modBrowserFrame.h"
 #include "web/modNetworkSettings.h"
 #include "web/modURLHandle.h"
 #include "web/modWebHistory.h"
@@ -33,12 +34,10 @@
 #include <QDateTime>
 #include <QFont>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QVBoxLayout>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -96,16 +95,7 @@ frmBrowser::frmBrowser(QWidget* parent) : QWidget(parent) {
     mCaption = QString::fromUtf8(kNewPageCaption);
     setWindowTitle(mCaption);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    mInner = new QMainWindow(this);
-    // A main window always makes itself a window of its own; this one lives inside the tab.
-    mInner->setWindowFlags(Qt::Widget);
-    layout->addWidget(mInner);
-    mContainer = new QWidget(mInner);
-    mInner->setCentralWidget(mContainer);
-    mContainer->installEventFilter(this);
+    mContainer = modBrowserFrame::EmbedInnerWindow(this, this, &mInner);
 
     mHost = new cWebBrowser(this);
     // No 3D border, flat scroll bars.
@@ -247,13 +237,7 @@ void frmBrowser::buildCommandBars() {
 }
 
 void frmBrowser::buildStatusBar() {
-    StatusBar* status = mBars->statusBar();
-    status->AddPane(StatusPaneId::Main)->setVisible(false);
-    status->AddPane(StatusPaneId::BrowserStatusText)->setWidth(500);
-    StatusBarPane* progress = status->AddProgressPane(StatusPaneId::BrowserProgress);
-    progress->setWidth(150);
-    progress->setVisible(false);
-    status->bar()->setVisible(true);
+    modBrowserFrame::BuildStatusBar(mBars);
 }
 
 void frmBrowser::releaseWindow() {
@@ -497,13 +481,7 @@ void frmBrowser::onLoadStarted() {
 }
 
 void frmBrowser::onLoadProgress(int progress) {
-    StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress);
-    if (!pane)
-        return;
-    pane->setProgressRange(100);
-    pane->setVisible(true);
-    if (progress >= 0 && progress <= 100)
-        pane->setProgressValue(progress);
+    modBrowserFrame::ShowLoadProgress(mBars, progress);
 }
 
 void frmBrowser::onLoadFinished(bool ok) {

@@ -12,19 +12,18 @@
 #include "web/BrowserPage.h"
 #include "web/cWebBrowser.h"
 #include "web/clsActStatus.h"
+#include "web/modBrowserFrame.h"
 #include "web/modNetworkSettings.h"
 #include "web/modSiteIcons.h"
 #include "web/modWebHistory.h"
 
 #include <QChildEvent>
 #include <QEvent>
-#include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 #include <QWebEngineHttpRequest>
 #include <QWebEngineView>
 
@@ -67,16 +66,7 @@ private:
 
 frmPaneWebPage::frmPaneWebPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmPaneWebPage"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    mInner = new QMainWindow(this);
-    // A main window makes itself a window of its own; this one lives inside the pane.
-    mInner->setWindowFlags(Qt::Widget);
-    layout->addWidget(mInner);
-    mContainer = new QWidget(mInner);
-    mInner->setCentralWidget(mContainer);
-    mContainer->installEventFilter(this);
+    mContainer = modBrowserFrame::EmbedInnerWindow(this, this, &mInner);
 
     mHost = new cWebBrowser(this);
     mHost->setHostInfo(mHost->HostInfo() | 0x84);
@@ -165,13 +155,7 @@ void frmPaneWebPage::buildCommandBars() {
 }
 
 void frmPaneWebPage::buildStatusBar() {
-    StatusBar* status = mBars->statusBar();
-    status->AddPane(StatusPaneId::Main)->setVisible(false);
-    status->AddPane(StatusPaneId::BrowserStatusText)->setWidth(500);
-    StatusBarPane* progress = status->AddProgressPane(StatusPaneId::BrowserProgress);
-    progress->setWidth(150);
-    progress->setVisible(false);
-    status->bar()->setVisible(true);
+    modBrowserFrame::BuildStatusBar(mBars);
 }
 
 bool frmPaneWebPage::eventFilter(QObject* watched, QEvent* event) {
@@ -322,12 +306,7 @@ void frmPaneWebPage::onLoadStarted() {
 }
 
 void frmPaneWebPage::onLoadProgress(int progress) {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress)) {
-        pane->setProgressRange(100);
-        pane->setVisible(true);
-        if (progress >= 0 && progress <= 100)
-            pane->setProgressValue(progress);
-    }
+    modBrowserFrame::ShowLoadProgress(mBars, progress);
 }
 
 void frmPaneWebPage::onLoadFinished(bool ok) {
