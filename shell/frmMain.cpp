@@ -231,12 +231,14 @@ void frmMain::buildToolBars() {
     docs->setParameter(QString::number(SpecialFolders::Personal));
     docs->setStyle(CommandBarControl::StyleIconAndCaption);
     docs->setIconId(specialFolderIconNumber(SpecialFolders::Personal));
+    // The entries' icons are looked up in the desktop's theme when the list first opens: each
+    // look-up searches the theme's folders, and the start has better things to do.
     for (const auto& [caption, csidl] : kSpecialFolders) {
         CommandBarControl* entry = docs->CommandBar()->Add(CommandBarControl::Button, Cmd::SpecialFolder,
                                                            QString::fromUtf8(caption));
         entry->setParameter(QString::number(csidl));
-        entry->setIconId(specialFolderIconNumber(csidl));
     }
+    mSpecialFolders = docs->CommandBar();
 
     if (extensions().addRecentDocumentsMenu)
         extensions().addRecentDocumentsMenu(mToolBar);
@@ -396,6 +398,11 @@ void frmMain::fillWindowList(CommandBar* popup) {
 void frmMain::onPopup(CommandBar* popup) {
     if (popup->ParentControl() && popup->ParentControl()->Id() == Cmd::WindowList)
         fillWindowList(popup);
+    if (popup == mSpecialFolders) {
+        mSpecialFolders = nullptr;
+        for (CommandBarControl* entry : popup->Controls())
+            entry->setIconId(specialFolderIconNumber(entry->Parameter().toInt()));
+    }
 }
 
 void frmMain::ExecuteCommand(CommandBarControl* control) {

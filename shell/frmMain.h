@@ -91,6 +91,8 @@ private:
     CommandBar* mLocalBar = nullptr;
     CommandBar* mDebugBar = nullptr;
     CommandBarControl* mSuperSearch = nullptr;
+    // The drop-down of special folders until it first opens and gets its icons.
+    CommandBar* mSpecialFolders = nullptr;
     StatusBarPane* mVersionPane = nullptr;
     QHash<int, QPointer<QWidget>> mPaneContents;
     bool mPainted = false;

@@ -156,15 +156,22 @@ TEST_F(MainWindowTest, EveryCommandOfTheWindowHasItsCaptionPlaceAndIcon) {
     EXPECT_EQ(newPage->IconId(), Cmd::NewPage) << "a control without its own icon shows the icon of its id";
     EXPECT_FALSE(newPage->action()->icon().isNull());
 
-    // "我的文档" and the special folders of its drop-down, each with an icon.
+    // "我的文档" and the special folders of its drop-down, each with an icon once it opens.
     CommandBarControl* docs = w->toolBarTools()->Find(Cmd::SpecialFolder);
     EXPECT_EQ(docs->type(), CommandBarControl::SplitButtonPopup);
     EXPECT_EQ(docs->Parameter(), "5");
+    EXPECT_FALSE(docs->action()->icon().isNull());
+    QMenu* list = docs->CommandBar()->menu();
+    list->popup(QPoint(0, 0));
+    list->hide();
     QStringList entries;
+    QSet<int> icons;
     for (CommandBarControl* c : docs->CommandBar()->Controls()) {
         entries << c->Caption() + "=" + c->Parameter();
         EXPECT_FALSE(c->action()->icon().isNull()) << c->Caption().toStdString();
+        icons.insert(c->IconId());
     }
+    EXPECT_EQ(icons.size(), 7) << "each special folder shows its own icon";
     EXPECT_EQ(entries, QStringList({"我的电脑=17", "网络邻居=19", "我的图片=39", "我的音乐=13", "控制面板=3",
                                     "打印机=4", "回收站=10"}));
     Q_UNUSED(menuBar);
