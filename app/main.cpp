@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     // The internal pages' scheme is known to the engine before anything starts it.
     InnerPages::RegisterScheme();
     QApplication app(argc, argv);
+    modSubsystems::ReportToBenchmark("application");
     fontConfiguration.join();
     // A lost display ends the program through its own end, on the main thread.
     DisplayLoss::InstallHandler([] { modInitial::EndWithoutShutdown(1); });

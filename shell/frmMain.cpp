@@ -20,14 +20,11 @@
 #include "shell/modSubsystems.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QQuickWidget>
 #include <QVBoxLayout>
-
-#include <cstdio>
 
 namespace {
 
@@ -484,10 +481,7 @@ void frmMain::paintEvent(QPaintEvent* event) {
         if (modInitial::gIsDevelopMode)
             modDevelopeFunction::WriteLog(QStringLiteral("主窗口已显示"));
         // A benchmark that cannot watch the window system learns the moment from here.
-        if (!modSubsystems::BenchmarkPages().isEmpty()) {
-            std::printf("exposed %.3f\n", double(QDateTime::currentMSecsSinceEpoch()));
-            std::fflush(stdout);
-        }
+        modSubsystems::ReportToBenchmark("exposed");
     }
 }
 

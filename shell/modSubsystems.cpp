@@ -38,6 +38,8 @@
 #include <QWebEnginePage>
 
 #include <QWidget>
+#include <cstdio>
+#include <ctime>
 
 namespace modSubsystems {
 namespace {
@@ -123,6 +125,16 @@ QStringList BenchmarkPages() {
     return qEnvironmentVariable("QV_BENCH_PAGES").split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+void ReportToBenchmark(const char* moment) {
+    static const bool asked = qEnvironmentVariableIsSet("QV_BENCH_PAGES");
+    if (!asked)
+        return;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::printf("%s %.3f\n", moment, double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6);
+    std::fflush(stdout);
+}
+
 void Install() {
     frmMain::Extensions& ext = frmMain::extensions();
 
@@ -149,6 +161,7 @@ void Install() {
             return;
         }
         opener->Add(benchmarkPages.first());
+        ReportToBenchmark("load");
         for (const QString& page : benchmarkPages.mid(1))
             opener->Add(page);
         if (modInitial::gWorkspace && first)
