@@ -473,11 +473,7 @@ void frmBrowser::onUrlChanged(const QUrl& url) {
 }
 
 void frmBrowser::onLoadStarted() {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress)) {
-        pane->setProgressRange(100);
-        pane->setProgressValue(0);
-        pane->setVisible(true);
-    }
+    modBrowserFrame::ShowLoadProgress(mBars, 0);
 }
 
 void frmBrowser::onLoadProgress(int progress) {
@@ -485,8 +481,7 @@ void frmBrowser::onLoadProgress(int progress) {
 }
 
 void frmBrowser::onLoadFinished(bool ok) {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
-        pane->setVisible(false);
+    modBrowserFrame::HideLoadProgress(mBars);
     updateHistoryButtons();
     if (mReleased || !page() || !ok || isInnerPage())
         return;

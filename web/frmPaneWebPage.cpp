@@ -298,11 +298,7 @@ void frmPaneWebPage::WebHistoryGo(int step) {
 }
 
 void frmPaneWebPage::onLoadStarted() {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress)) {
-        pane->setProgressRange(100);
-        pane->setProgressValue(0);
-        pane->setVisible(true);
-    }
+    modBrowserFrame::ShowLoadProgress(mBars, 0);
 }
 
 void frmPaneWebPage::onLoadProgress(int progress) {
@@ -310,8 +306,7 @@ void frmPaneWebPage::onLoadProgress(int progress) {
 }
 
 void frmPaneWebPage::onLoadFinished(bool ok) {
-    if (StatusBarPane* pane = mBars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
-        pane->setVisible(false);
+    modBrowserFrame::HideLoadProgress(mBars);
     updateHistoryButtons();
     if (!ok || mClosing || mReleased || !page())
         return;

@@ -45,4 +45,9 @@ void ShowLoadProgress(CommandBars* bars, int progress) {
         pane->setProgressValue(progress);
 }
 
+void HideLoadProgress(CommandBars* bars) {
+    if (StatusBarPane* pane = bars->statusBar()->FindPane(StatusPaneId::BrowserProgress))
+        pane->setVisible(false);
+}
+
 } // namespace modBrowserFrame

@@ -19,5 +19,7 @@ void BuildStatusBar(CommandBars* bars);
 
 // Shows the load progress (0 to 100) in the progress pane.
 void ShowLoadProgress(CommandBars* bars, int progress);
+// Hides the progress pane once the load has ended.
+void HideLoadProgress(CommandBars* bars);
 
 } // namespace modBrowserFrame
